@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, creates the bundled demo machine and shows it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$(nproc)"
+machine=build/demo-machine
+rm -rf "$machine"
+build/nimbra-machine demo "$machine"
+build/nimbra-machine show "$machine"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace nimbra::ui {
+
+// Every question and dialog the wizard puts to a person, with its stable
+// identifier. Unattended answer files name these identifiers; the README lists
+// this table. Texts that are built at run time hold their fixed beginning.
+struct QuestionInfo {
+  std::string_view id;
+  std::string_view text;
+};
+
+namespace q {
+inline constexpr std::string_view ExitSetup = "ExitSetup";
+inline constexpr std::string_view JoinExistingDatabase = "JoinExistingDatabase";
+inline constexpr std::string_view OverwriteDataFiles = "OverwriteDataFiles";
+inline constexpr std::string_view OldVersionDetected = "OldVersionDetected";
+inline constexpr std::string_view InstallPgpDrivers = "InstallPgpDrivers";
+inline constexpr std::string_view UpdateRecipientKey = "UpdateRecipientKey";
+inline constexpr std::string_view AddEmailAddress = "AddEmailAddress";
+inline constexpr std::string_view MailboxPassword = "MailboxPassword";
+inline constexpr std::string_view ProgramLocationDialog = "ProgramLocationDialog";
+inline constexpr std::string_view DataLocationDialog = "DataLocationDialog";
+inline constexpr std::string_view AccountsFileDialog = "AccountsFileDialog";
+inline constexpr std::string_view OldVersionFolderDialog = "OldVersionFolderDialog";
+}  // namespace q
+
+std::span<const QuestionInfo> AllQuestions();
+
+}  // namespace nimbra::ui

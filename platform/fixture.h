@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine.h"
+
+namespace nimbra::platform {
+
+// A fresh machine in its own temporary folder (under the system temp
+// directory, never the home folder), removed with everything in it when the
+// object goes away. Meant as a member of test fixtures of every layer:
+//
+//   TestMachine m;                                  // NT machine, user "tester"
+//   m.AddDrive('D', DriveType::CdRom, "NIMBRA40");
+//   m.PutFile("D:\\SETUP\\Script.txt", "[PRODUCT]\r\nRunType=1\r\n");
+//   m.SetString("HKCU\\Software\\X", "Name", "value");
+//   m->FileExists("d:\\setup\\SCRIPT.TXT");          // the Machine itself
+class TestMachine {
+ public:
+  // Options default to an NT machine with user "tester" and computer
+  // "TESTPC".
+  TestMachine();
+  explicit TestMachine(const MachineOptions& options);
+  ~TestMachine();
+  TestMachine(const TestMachine&) = delete;
+  TestMachine& operator=(const TestMachine&) = delete;
+
+  Machine& machine() { return machine_; }
+  Machine* operator->() { return &machine_; }
+  Machine& operator*() { return machine_; }
+  const std::filesystem::path& Root() const { return machine_.Root(); }
+
+  // Adds a drive whose content lives in "<root>/drive_<letter>" and returns
+  // that host folder. A remote drive gets remote_name as its connection
+  // ("\\server\share"); empty means none.
+  std::filesystem::path AddDrive(char letter, DriveType type, std::string_view label = {},
+                                 std::string_view remote_name = {});
+
+  // Writes a file at a Windows path, creating its folders.
+  void PutFile(std::string_view windows_path, std::string_view content);
+  void PutDirectory(std::string_view windows_path);
+  // Reads a file back; FileError when missing.
+  std::string ReadFile(std::string_view windows_path) const;
+
+  // Registry values under a full key name ("HKLM\...", "HKEY_CURRENT_USER\...",
+  // "HKCR\..."), creating the key. Written to the registry files at once.
+  void SetString(std::string_view key, std::string_view name, std::string_view value);
+  void SetExpandString(std::string_view key, std::string_view name, std::string_view value);
+  void SetMultiString(std::string_view key, std::string_view name,
+                      const std::vector<std::string>& values);
+  void SetDword(std::string_view key, std::string_view name, std::uint32_t value);
+
+ private:
+  static std::filesystem::path MakeTempRoot();
+
+  std::filesystem::path temp_root_;
+  Machine machine_;
+};
+
+}  // namespace nimbra::platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbra::platform {
+
+// Text rules for Windows paths, independent of any machine.
+
+// Location normalisation used for every location the user types: append
+// "\", then keep the first two characters as they are and remove every
+// doubled backslash in the rest. The result ends with exactly one "\", and
+// the leading "\\" of a network path survives.
+std::string NormalizeLocation(std::string_view location);
+
+// Moves a location to the drive of another: when location contains ":", its
+// text after the first ":" is prefixed with the first two characters of
+// drive_source ("C:\Data\" moved to "D:\Prog\" gives "D:\Data\"); a location
+// without ":" is returned unchanged.
+std::string MoveToDriveOf(std::string_view location, std::string_view drive_source);
+
+// Appends "\" unless the text already ends with one.
+std::string WithTrailingBackslash(std::string_view path);
+
+// Folder part including the final "\" ("C:\a\b.txt" -> "C:\a\"), empty when
+// the path has no separator.
+std::string ExtractFilePath(std::string_view path);
+// Name part after the last "\", "/" or drive colon.
+std::string ExtractFileName(std::string_view path);
+
+// Splits at "\" and "/", dropping empty parts.
+std::vector<std::string> SplitPathComponents(std::string_view path);
+
+// ASCII case-insensitive comparison and ordering, the way the machine
+// compares file names.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool LessNoCase(std::string_view a, std::string_view b);
+std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
+
+}  // namespace nimbra::platform

@@ -19,4 +19,11 @@ class StreamError : public Exception {
   using Exception::Exception;
 };
 
+// Raised when a text cannot be converted: bad hexadecimal or base64 input,
+// an invalid date, a number out of range. The message quotes the text.
+class ConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 }  // namespace nimbra

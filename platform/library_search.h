@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbra::platform {
+
+// Maps a Windows path ("C:\WINDOWS\SYSTEM\pgpsdk.dll") to the host path that
+// stands for it in the machine. Existing names are matched without regard to
+// case; the result need not exist.
+using PathResolver = std::function<std::filesystem::path(const std::string& windows_path)>;
+
+// The folders Windows searches for a program or library given by bare file
+// name, as Windows paths, in the order of the classic search: the program's
+// own folder, the current folder, the system folder, the Windows folder and
+// then each folder of PATH (";"-separated). Empty entries are skipped.
+struct SearchPath {
+  std::string program_dir;
+  std::string current_dir;
+  std::string system_dir;
+  std::string windows_dir;
+  std::string path;
+
+  std::vector<std::string> Directories() const;
+};
+
+// True when the name carries a folder or drive ("C:x.dll", "..\x.dll",
+// "\\server\share\x.dll"); such names are not searched for.
+bool HasDirectoryPart(std::string_view name);
+
+// Joins a Windows folder and a file name with exactly one backslash.
+std::string JoinWindowsPath(std::string_view dir, std::string_view name);
+
+// The file-name part of a Windows path ("C:\A\B.DLL" -> "B.DLL").
+std::string WindowsFileName(std::string_view path);
+
+// Appends the extension when the file name has none ("pgpsdk" -> "pgpsdk.dll").
+std::string WithDefaultExtension(std::string_view name, std::string_view extension);
+
+// Locates a file: a name with a folder part is taken as it is; a bare name is
+// looked for in each folder of the search path. Returns the Windows path of
+// the first regular file that exists in the machine.
+std::optional<std::string> FindOnSearchPath(const std::string& name, const SearchPath& search,
+                                            const PathResolver& resolve);
+
+// Upper-cases ASCII letters, as Windows compares file and object names.
+std::string AsciiUpper(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace nimbra::platform

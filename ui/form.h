@@ -28,11 +28,12 @@ enum class ControlKind {
   ListBox,       // items, one selection
   CheckListBox,  // items with checked states, one selection
   ComboBox,      // items, selection, editable text
+  RadioGroup,    // items, one selected (itemIndex)
   Grid,          // cells[row][col]
   Panel,         // caption
   GroupBox,      // caption
-  Image,
-  ProgressBar,  // position between minimum and maximum
+  Image,         // text holds the Windows path of a loaded picture (empty: built-in)
+  ProgressBar,   // position between minimum and maximum
 };
 
 enum class ModalResult { None, Ok, Cancel, Yes, No, Ignore };

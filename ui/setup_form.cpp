@@ -233,7 +233,7 @@ void AddInstallPages(Form& f) {
   f.Add("NoSTF", K::Button, "TabSheet16", "&No I will Do it Later");
 
   f.Add("FreeUpdatesText", K::Label, "TabSheet17", "NimbraPost Free Updates ?");
-  auto& updates = f.Add("FreeUpdatesYesNo", K::ListBox, "TabSheet17");
+  auto& updates = f.Add("FreeUpdatesYesNo", K::RadioGroup, "TabSheet17");
   updates.SetLines({"Yes.", "No."});
   updates.itemIndex = 0;
 
@@ -305,7 +305,7 @@ void AddServerPages(Form& f) {
   f.Add("SendiPAdd", K::Button, "TabSheet34", "Add");
   f.Add("SendIPRemove", K::Button, "TabSheet34", "Remove");
 
-  auto& relay = f.Add("RelayType", K::ListBox, "TabSheet35");
+  auto& relay = f.Add("RelayType", K::RadioGroup, "TabSheet35");
   relay.SetLines({"Relay Server ONLY", "Relay Server and DNS", "DNS Only"});
   relay.itemIndex = 0;
   f.Add("RelayIP", K::Edit, "TabSheet35");

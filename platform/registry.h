@@ -97,8 +97,10 @@ inline constexpr std::string_view kUserSid = "S-1-5-21-0-0-0-1000";
 class Registry;
 struct RegNode;
 
-// A light handle to one key. It stays valid while its Registry lives; when
-// the key itself is deleted, every operation raises ERegistryException.
+// A light handle to one key, like a Windows HKEY: copying it copies the
+// handle, and const refers to the handle, not to the key (a const handle
+// can write values). It stays valid while its Registry lives; when the key
+// itself is deleted, every operation raises ERegistryException.
 // Paths given to a handle are relative to it, with "\" separators; leading,
 // trailing and doubled "\" are ignored.
 class RegKey {
@@ -116,18 +118,18 @@ class RegKey {
   std::vector<std::string> ReadMultiString(std::string_view name) const;
   RegValue ReadRaw(std::string_view name) const;
 
-  void WriteString(std::string_view name, std::string_view value);
-  void WriteExpandString(std::string_view name, std::string_view value);
-  void WriteInteger(std::string_view name, std::int32_t value);
-  void WriteBinary(std::string_view name, const std::vector<std::uint8_t>& value);
-  void WriteMultiString(std::string_view name, const std::vector<std::string>& value);
-  void WriteRaw(std::string_view name, const RegValue& value);
+  void WriteString(std::string_view name, std::string_view value) const;
+  void WriteExpandString(std::string_view name, std::string_view value) const;
+  void WriteInteger(std::string_view name, std::int32_t value) const;
+  void WriteBinary(std::string_view name, const std::vector<std::uint8_t>& value) const;
+  void WriteMultiString(std::string_view name, const std::vector<std::string>& value) const;
+  void WriteRaw(std::string_view name, const RegValue& value) const;
 
   bool ValueExists(std::string_view name) const;
   // Raises ERegistryException for a missing value.
   RegType GetValueType(std::string_view name) const;
   // false when the value did not exist.
-  bool DeleteValue(std::string_view name);
+  bool DeleteValue(std::string_view name) const;
   std::vector<std::string> ValueNames() const;
 
   std::vector<std::string> SubkeyNames() const;
@@ -136,10 +138,10 @@ class RegKey {
   std::optional<RegKey> OpenSubkey(std::string_view path, bool create) const;
   bool SubkeyExists(std::string_view path) const;
   // Deletes the subkey with all its subkeys; false when it did not exist.
-  bool DeleteSubkey(std::string_view path);
+  bool DeleteSubkey(std::string_view path) const;
   // Renames a direct or nested subkey, moving its values and subkeys; false
   // when `from` is missing or `to` already exists (as another key).
-  bool MoveSubkey(std::string_view from, std::string_view to);
+  bool MoveSubkey(std::string_view from, std::string_view to) const;
 
   // Last write time of the key, Unix seconds.
   std::int64_t LastWriteTime() const;
@@ -191,16 +193,26 @@ class Registry {
  private:
   friend class RegKey;
   struct Hive;
+  struct Location;
   Hive& LoadedHive(int index);
-  std::optional<RegKey> Open(int hive, const std::vector<std::u16string>& base,
-                             std::string_view path, bool create, std::string display);
-  RegNode* Resolve(int hive, const std::vector<std::u16string>& path);
+  // Walks `elements` (names as given) from `start`; links on the way are
+  // followed, the last one only when follow_last. Creates missing keys
+  // when create. False when a key is missing or a link cannot be resolved.
+  bool Walk(Location& at, const std::vector<std::u16string>& elements, bool create,
+            bool follow_last, int link_depth);
+  bool Start(RootKey root, std::string_view path, bool create, Location& at,
+             std::vector<std::u16string>& elements);
+  std::optional<RegKey> Open(Location at, const std::vector<std::u16string>& elements, bool create,
+                             std::string display);
+  bool Remove(Location at, const std::vector<std::u16string>& elements);
+  bool Move(const Location& at, const std::vector<std::u16string>& from,
+            const std::vector<std::u16string>& to);
+  RegNode* Resolve(int hive, const std::vector<std::u16string>& folded_path);
   void Touched(int hive);
-  void KeyRemoved() { ++generation_; }
 
   std::filesystem::path root_;
   std::unique_ptr<Hive> hives_[2];
-  std::uint64_t generation_ = 1;
+  std::uint64_t generation_ = 1;  // bumped whenever a key leaves the tree
 };
 
 // Imports a REGEDIT4 (ANSI, CP-1252) or "Windows Registry Editor Version

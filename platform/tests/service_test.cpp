@@ -1,0 +1,77 @@
+#include "platform/service.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/tests/temp_machine.h"
+
+namespace nimbra::platform {
+namespace {
+
+TEST(Services, StopStartAndTheErrorsOfEachState) {
+  TempMachine machine;
+  machine.Touch("C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE");
+  ServiceManager manager(machine.Root(), machine.Resolver());
+  manager.Put({"Nimbra", "NimbraPost Root Service", ServiceState::Running,
+               "C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE -service", false});
+
+  std::optional<Service> service = manager.OpenService("NIMBRA");
+  ASSERT_TRUE(service.has_value());
+  EXPECT_EQ(service->QueryStatus(), ServiceState::Running);
+  ServiceState after{};
+  EXPECT_TRUE(service->Stop(&after));
+  EXPECT_EQ(after, ServiceState::Stopped);
+  EXPECT_EQ(ServiceManager(machine.Root()).Find("nimbra")->state, ServiceState::Stopped);
+  EXPECT_FALSE(service->Stop());
+  EXPECT_EQ(manager.LastError(), kErrorServiceNotActive);
+
+  EXPECT_TRUE(service->Start());
+  EXPECT_EQ(service->QueryStatus(), ServiceState::Running);
+  EXPECT_FALSE(service->Start());
+  EXPECT_EQ(manager.LastError(), kErrorServiceAlreadyRunning);
+
+  EXPECT_FALSE(manager.OpenService("NoSuch").has_value());
+  EXPECT_EQ(manager.LastError(), kErrorServiceDoesNotExist);
+}
+
+TEST(Services, AServiceThatIgnoresStopStaysPending) {
+  TempMachine machine;
+  ServiceManager manager(machine.Root());
+  manager.Put({"Nimbra", "NimbraPost Root Service", ServiceState::Running, "", true});
+  std::optional<Service> service = manager.OpenService("Nimbra");
+  ServiceState after{};
+  EXPECT_TRUE(service->Stop(&after));
+  EXPECT_EQ(after, ServiceState::StopPending);
+  EXPECT_EQ(service->QueryStatus(), ServiceState::StopPending);
+  EXPECT_FALSE(service->Stop());
+  EXPECT_EQ(manager.LastError(), kErrorServiceCannotAcceptCtrl);
+}
+
+TEST(Services, CreateAndDelete) {
+  TempMachine machine;
+  ServiceManager manager(machine.Root(), machine.Resolver());
+  std::optional<Service> created =
+      manager.CreateService("Nimbra", "NimbraPost Root Service", "C:\\NB\\NimbraSrv.exe");
+  ASSERT_TRUE(created.has_value());
+  EXPECT_EQ(created->QueryStatus(), ServiceState::Stopped);
+  EXPECT_FALSE(manager.CreateService("nimbra", "Other", "x.exe").has_value());
+  EXPECT_EQ(manager.LastError(), kErrorServiceExists);
+  EXPECT_FALSE(manager.CreateService("Other", "NIMBRAPOST ROOT SERVICE", "x.exe").has_value());
+  EXPECT_EQ(manager.LastError(), kErrorDuplicateServiceName);
+  EXPECT_EQ(manager.FindByDisplayName("nimbrapost root service")->name, "Nimbra");
+
+  // The service program is missing from the machine: it cannot start.
+  EXPECT_FALSE(created->Start());
+  EXPECT_EQ(manager.LastError(), 2u);
+  machine.Touch("C:\\NB\\NimbraSrv.exe");
+  EXPECT_TRUE(created->Start());
+
+  EXPECT_TRUE(created->Delete());
+  EXPECT_TRUE(manager.Enumerate().empty());
+  EXPECT_FALSE(created->QueryStatus().has_value());
+  EXPECT_EQ(manager.LastError(), kErrorServiceDoesNotExist);
+  EXPECT_EQ(ServiceStateFromName("Stop-Pending"), ServiceState::StopPending);
+  EXPECT_EQ(ServiceStateName(ServiceState::Paused), "paused");
+}
+
+}  // namespace
+}  // namespace nimbra::platform

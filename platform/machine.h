@@ -177,7 +177,18 @@ class Machine {
   void SetFixedNow(std::optional<FileTime> now) { fixed_now_ = now; }
 
  private:
+  // A Windows path resolved against the host: the host path, and whether
+  // every component of it exists.
+  struct Resolved {
+    std::filesystem::path host;
+    bool exists = false;
+  };
+
   Machine(std::filesystem::path root, std::unique_ptr<Registry> registry);
+  std::optional<Resolved> Resolve(std::string_view path) const;
+  // The stored names of every component of an existing path ("X:" first).
+  std::optional<std::vector<std::string>> ExistingNames(std::string_view path) const;
+  void Populate(const MachineOptions& options);
 
   std::filesystem::path root_;
   std::unique_ptr<Registry> registry_;

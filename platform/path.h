@@ -32,11 +32,9 @@ std::string ExtractFileName(std::string_view path);
 // Splits at "\" and "/", dropping empty parts.
 std::vector<std::string> SplitPathComponents(std::string_view path);
 
-// ASCII case-insensitive comparison and ordering, the way the machine
-// compares file names.
-bool EqualsNoCase(std::string_view a, std::string_view b);
-bool LessNoCase(std::string_view a, std::string_view b);
-std::string ToUpperAscii(std::string_view text);
-std::string ToLowerAscii(std::string_view text);
+// A Windows (Windows-1252) name as the host stores it (UTF-8), and back;
+// host bytes that are not valid UTF-8 are kept as they are.
+std::string AnsiToHostName(std::string_view name);
+std::string HostNameToAnsi(std::string_view name);
 
 }  // namespace nimbra::platform

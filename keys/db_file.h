@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nimbra::keys {
+
+// One database file of a TKeysDB pair, by host path. The name is the file
+// name upper-cased; it names the key table and, after "URL", the address
+// table, and keys the per-process caches together with the directory.
+struct DbFile {
+  std::string path;      // host path of the database file; empty: not used
+  std::string name;      // upper-cased file name, e.g. "MYKEYS.DAT"
+  std::string password;  // the file set's database password
+
+  static DbFile Make(const std::string& path, const std::string& password);
+  bool Used() const { return !path.empty(); }
+  std::string Directory() const;  // host directory with a trailing "/"
+  std::string KeyTable() const { return name; }
+  std::string UrlTable() const { return "URL" + name; }
+  // The companion file holding the "Owner" stamp: the file's path + ".ini".
+  std::string StampPath() const { return path + ".ini"; }
+  // Identity of the file for cache keys and for telling two files apart:
+  // the upper-cased host path, as the files' own names are matched without
+  // regard to case.
+  std::string Identity() const;
+};
+
+// Appends one line to "DBERROR.LOG" in directory (host path with trailing
+// "/"): source + ":" + the current time "yyyymmddhhmmss" + ":" + message.
+// When the log cannot be opened or created the event is not logged.
+void LogDbEvent(const std::string& directory, std::string_view source, std::string_view message);
+// The same with the database file's name as source.
+void LogDbError(const DbFile& file, std::string_view message);
+
+}  // namespace nimbra::keys

@@ -1,0 +1,309 @@
+#include "keys/key_tables.h"
+
+#include "core/strings.h"
+#include "keys/clock.h"
+#include "keys/key_cache.h"
+#include "keys/sqlite_db.h"
+#include "keys/table_pool.h"
+
+namespace nimbra::keys {
+
+namespace {
+
+constexpr const char* kKeyColumns =
+    "KEY_ID, KEY_CONTAINER_TYPE, ENTITY_NAME, ENTITY_GROUP_NAME, EXPIRES, VERSION, "
+    "KEY_REFERENCE, UPDATE_STAMP, CNTL_POLICY, SUB_CNTL_ENCRYPT, SUB_CNTL_SHOWSUBJECT, "
+    "SUB_CNTL_MULTIRECIP, SUB_CNTL_DELIVER, SUB_CNTL_DSA_Signing, SUB_CNTL_Verified, "
+    "SIGNING_NAME, SIGNING_KEY, SIGNING_URL, SIGNATURE_ID, SIGNATURE_TYPE, REQUEST_URL, "
+    "BLOCK1, BLOCK1_LEN, BLOCK2, BLOCK2_LEN";
+
+// The zero date of the stored form, for date fields left empty.
+const DateTime kZeroDate = DateTime::Date(1899, 12, 30);
+
+DateTime StoredDate(const Statement& st, int column) {
+  if (st.IsNull(column)) return kZeroDate;
+  return ParseStoredTime(st.Text(column)).value_or(kZeroDate);
+}
+
+void ReadBlock(const Statement& st, int blobColumn, KeyBlock& block) {
+  const std::int64_t length = st.Int(blobColumn + 1);
+  if (length <= 0) {
+    block.Empty();
+    return;
+  }
+  auto bytes = st.Blob(blobColumn);
+  if (static_cast<std::int64_t>(bytes.size()) > length) bytes = bytes.first(std::size_t(length));
+  block.Assign(bytes);
+}
+
+// The key class is not a field of its own; it is the digit after the last
+// "-" of VERSION ("VRX Strong -1"), 0 when there is none.
+std::uint8_t ClassFromVersion(std::string_view version) {
+  const std::size_t dash = version.rfind('-');
+  if (dash == std::string_view::npos || dash + 1 >= version.size()) return 0;
+  const char digit = version[dash + 1];
+  if (digit < '0' || digit > '4') return 0;
+  return static_cast<std::uint8_t>(digit - '0');
+}
+
+std::string Field(std::string_view value, std::size_t size) {
+  return Cut(value, size);
+}
+
+}  // namespace
+
+void ApplyExpiry(KeyRecord& record) {
+  record.encrypt = record.encrypt && Now() < record.expires;
+}
+
+KeyTables::KeyTables(const DbFile& file) : file_(file), cache_(&CacheOf(file)) {
+  const std::string keys = QuoteName(file.KeyTable());
+  const std::string urls = QuoteName(file.UrlTable());
+  selectKey_ = std::string("SELECT ") + kKeyColumns + " FROM " + keys + " WHERE KEY_ID = ?1";
+  upsertKey_ =
+      "INSERT INTO " + keys + " (" + kKeyColumns +
+      ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
+      "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25) "
+      "ON CONFLICT (KEY_ID) DO UPDATE SET KEY_CONTAINER_TYPE = excluded.KEY_CONTAINER_TYPE, "
+      "ENTITY_NAME = excluded.ENTITY_NAME, ENTITY_GROUP_NAME = excluded.ENTITY_GROUP_NAME, "
+      "EXPIRES = excluded.EXPIRES, VERSION = excluded.VERSION, "
+      "KEY_REFERENCE = excluded.KEY_REFERENCE, UPDATE_STAMP = excluded.UPDATE_STAMP, "
+      "CNTL_POLICY = excluded.CNTL_POLICY, SUB_CNTL_ENCRYPT = excluded.SUB_CNTL_ENCRYPT, "
+      "SUB_CNTL_SHOWSUBJECT = excluded.SUB_CNTL_SHOWSUBJECT, "
+      "SUB_CNTL_MULTIRECIP = excluded.SUB_CNTL_MULTIRECIP, "
+      "SUB_CNTL_DELIVER = excluded.SUB_CNTL_DELIVER, "
+      "SUB_CNTL_DSA_Signing = excluded.SUB_CNTL_DSA_Signing, "
+      "SUB_CNTL_Verified = excluded.SUB_CNTL_Verified, "
+      "SIGNING_NAME = excluded.SIGNING_NAME, SIGNING_KEY = excluded.SIGNING_KEY, "
+      "SIGNING_URL = excluded.SIGNING_URL, SIGNATURE_ID = excluded.SIGNATURE_ID, "
+      "SIGNATURE_TYPE = excluded.SIGNATURE_TYPE, REQUEST_URL = excluded.REQUEST_URL, "
+      "BLOCK1 = CASE WHEN excluded.BLOCK1_LEN > 0 THEN excluded.BLOCK1 ELSE BLOCK1 END, "
+      "BLOCK1_LEN = excluded.BLOCK1_LEN, "
+      "BLOCK2 = CASE WHEN excluded.BLOCK2_LEN > 0 THEN excluded.BLOCK2 ELSE BLOCK2 END, "
+      "BLOCK2_LEN = excluded.BLOCK2_LEN";
+  selectList_ = "SELECT URL, KEY_TYPE FROM " + urls + " WHERE KEY_ID = ?1 ORDER BY rowid";
+  selectUrl_ = "SELECT KEY_ID FROM " + urls + " WHERE URL = ?1 AND KEY_TYPE = ?2";
+  deleteLinks_ = "DELETE FROM " + urls + " WHERE KEY_ID = ?1";
+  upsertLink_ = "INSERT INTO " + urls +
+                " (URL, KEY_TYPE, KEY_ID) VALUES (?1, ?2, ?3) "
+                "ON CONFLICT (URL, KEY_TYPE) DO UPDATE SET KEY_ID = excluded.KEY_ID";
+}
+
+bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
+  cache_->Refresh();
+  if (cache_->FindRecord(keyId, record)) {
+    ApplyExpiry(record);
+    return true;
+  }
+  bool found = false;
+  try {
+    found = ReadKeyRow(keyId, record);
+  } catch (const EDBEngineError& error) {
+    LogDbError(file_, std::string("ReadKeyRec3- ") + error.what());
+    return false;
+  }
+  if (!found) return false;
+  record.aliases = Cut(KeyUrlList(record.containerType, record.keyId), kAliasesWidth);
+  cache_->PutRecord(record);
+  ApplyExpiry(record);
+  return true;
+}
+
+bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
+  Database& db = SafeOpenTable(file_, file_.KeyTable());
+  Statement& st = db.Prepare(selectKey_);
+  st.Bind(1, keyId);
+  if (!st.Step()) {
+    st.Reset();
+    return false;
+  }
+  record.keyId = Cut(st.Text(0), kKeyIdWidth);
+  record.containerType = Cut(st.Text(1), kContainerTypeWidth);
+  record.entityName = Cut(st.Text(2), kEntityNameWidth);
+  record.entityGroupName = Cut(st.Text(3), kGroupNameWidth);
+  record.expires = StoredDate(st, 4);
+  record.version = Cut(st.Text(5), kVersionWidth);
+  record.keyClass = ClassFromVersion(record.version);
+  record.reference = KeyReference::Parse(st.Text(6));
+  record.updateStamp = StoredDate(st, 7);
+  record.policy = Cut(st.Text(8), kPolicyWidth);
+  record.encrypt = st.Int(9) != 0;
+  record.showSubject = st.Int(10) != 0;
+  record.multiRecip = st.Int(11) != 0;
+  record.deliver = st.Int(12) != 0;
+  record.dsaSigning = st.Int(13) != 0;
+  record.verified = st.Int(14) != 0;
+  record.signingName = Cut(st.Text(15), kSigningNameWidth);
+  record.signingKey = Cut(st.Text(16), kSigningKeyWidth);
+  record.signingUrl = Cut(st.Text(17), kSigningUrlWidth);
+  record.signatureId = Cut(st.Text(18), kSignatureIdWidth);
+  record.signatureType = Cut(st.Text(19), kSignatureTypeWidth);
+  record.requestUrl = Cut(st.Text(20), kRequestUrlWidth);
+  ReadBlock(st, 21, record.block1);
+  ReadBlock(st, 23, record.block2);
+  record.displayLabel = record.ReadLabel();
+  st.Reset();
+  return true;
+}
+
+std::string KeyTables::KeyUrlList(std::string_view keyType, const std::string& keyId) {
+  cache_->Refresh();
+  if (auto cached = cache_->FindList(keyId)) return *cached;
+  // A failed walk is started once more on a fresh connection; a second
+  // failure gives an empty list rather than trying forever.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      std::string list = ReadUrlList(keyType, keyId);
+      cache_->PutList(keyId, list);
+      return list;
+    } catch (const EDBEngineError& error) {
+      LogDbError(file_, std::string("GETKEYURLLIST-") + error.what());
+      CloseTables(file_);
+      if (attempt == 0) LogDbError(file_, "GETKEYURLLIST- RECOVERED");
+    }
+  }
+  return {};
+}
+
+std::string KeyTables::ReadUrlList(std::string_view keyType, const std::string& keyId) {
+  Database& db = SafeOpenTable(file_, file_.UrlTable());
+  Statement& st = db.Prepare(selectList_);
+  st.Bind(1, keyId);
+  std::string list;
+  while (st.Step()) {
+    const std::string address = st.Text(0);
+    const std::string type = st.Text(1);
+    cache_->PutAddress(address, type.empty() ? keyType : std::string_view(type), keyId);
+    list = list.empty() ? address : address + "," + list;
+  }
+  st.Reset();
+  return list;
+}
+
+std::string KeyTables::ReadUrl(std::string_view addresses, std::string_view keyType) {
+  cache_->Refresh();
+  try {
+    std::string_view rest = addresses;
+    while (true) {
+      const std::size_t comma = rest.find(',');
+      const std::string address(Trim(rest.substr(0, comma)));
+      if (!address.empty()) {
+        std::optional<std::string> keyId = cache_->FindAddress(address, keyType);
+        if (!keyId) {
+          Database& db = SafeOpenTable(file_, file_.UrlTable());
+          Statement& st = db.Prepare(selectUrl_);
+          st.Bind(1, address).Bind(2, keyType);
+          keyId = st.Step() ? st.Text(0) : std::string();
+          st.Reset();
+          cache_->PutAddress(address, keyType, *keyId);
+        }
+        if (!keyId->empty()) return *keyId;
+      }
+      if (comma == std::string_view::npos) return {};
+      rest.remove_prefix(comma + 1);
+    }
+  } catch (const EDBEngineError& error) {
+    LogDbError(file_, std::string("ReadURL -") + error.what());
+    return {};
+  }
+}
+
+bool KeyTables::WriteKey(KeyRecord& record, bool stamp) {
+  if (stamp) record.updateStamp = Now();
+  bool ok = false;
+  bool stamped = false;
+  try {
+    Database& db = SafeOpenTable(file_, file_.KeyTable());
+    SafeOpenTable(file_, file_.UrlTable());
+    Transaction transaction(db, kOpenRetries);
+    // Stamped while holding the write lock: any other writer either
+    // committed before (and its stamp is seen here) or waits until after.
+    cache_->MarkChanged();
+    stamped = true;
+    WriteKeyRow(db, record);
+    ok = WriteLinks(db, record);
+    transaction.Commit();
+  } catch (const EDBEngineError& error) {
+    LogDbError(file_, std::string("WriteKeyRec -") + error.what());
+    ok = false;
+  }
+  if (stamped) cache_->MarkChanged();
+  // The caches were updated while the transaction ran; after a failure
+  // they may describe rows that were never stored.
+  if (ok)
+    cache_->PutRecord(record);
+  else
+    cache_->Clear();
+  return ok;
+}
+
+void KeyTables::WriteKeyRow(Database& db, const KeyRecord& record) {
+  Statement& st = db.Prepare(upsertKey_);
+  st.Bind(1, Field(record.keyId, 20));
+  st.Bind(2, Field(record.containerType, 7));
+  st.Bind(3, Field(record.entityName, 60));
+  st.Bind(4, Field(record.entityGroupName, 20));
+  st.Bind(5, FormatStoredTime(record.expires));
+  st.Bind(6, Field(record.version, 40));
+  st.Bind(7, record.reference.Format());
+  st.Bind(8, FormatStoredTime(record.updateStamp));
+  st.Bind(9, Field(record.policy, 40));
+  st.Bind(10, std::int64_t{record.encrypt});
+  st.Bind(11, std::int64_t{record.showSubject});
+  st.Bind(12, std::int64_t{record.multiRecip});
+  st.Bind(13, std::int64_t{record.deliver});
+  st.Bind(14, std::int64_t{record.dsaSigning});
+  st.Bind(15, std::int64_t{record.verified});
+  st.Bind(16, Field(record.signingName, 100));
+  st.Bind(17, Field(record.signingKey, 240));
+  st.Bind(18, Field(record.signingUrl, 100));
+  st.Bind(19, Field(record.signatureId, 40));
+  st.Bind(20, Field(record.signatureType, 40));
+  st.Bind(21, Field(record.requestUrl, 100));
+  const KeyBlock* blocks[2] = {&record.block1, &record.block2};
+  for (int i = 0; i < 2; ++i) {
+    const int column = 22 + 2 * i;
+    if (blocks[i]->Length() > 0)
+      st.BindBlob(column, blocks[i]->Bytes());
+    else
+      st.BindNull(column);
+    st.Bind(column + 1, std::int64_t{std::max(blocks[i]->Length(), 0)});
+  }
+  st.Run();
+  st.Reset();
+}
+
+bool KeyTables::WriteLinks(Database& db, const KeyRecord& record) {
+  std::vector<std::string> addresses;
+  for (std::string& address : SplitCommaList(record.aliases))
+    if (!address.empty()) addresses.push_back(Field(address, 100));
+  const std::optional<std::string> cached = cache_->FindList(record.keyId);
+  if (!cached || *cached != record.aliases) {
+    Statement& old = db.Prepare(selectList_);
+    old.Bind(1, record.keyId);
+    while (old.Step()) cache_->RemoveAddress(old.Text(0), old.Text(1));
+    old.Reset();
+    Statement& drop = db.Prepare(deleteLinks_);
+    drop.Bind(1, record.keyId).Run();
+    drop.Reset();
+    cache_->DropList(record.keyId);
+  }
+  cache_->PutList(record.keyId, record.aliases);
+  bool ok = true;
+  const std::string keyType = Field(record.containerType, 7);
+  for (const std::string& address : addresses) {
+    try {
+      Statement& link = db.Prepare(upsertLink_);
+      link.Bind(1, address).Bind(2, keyType).Bind(3, Field(record.keyId, 20)).Run();
+      link.Reset();
+      cache_->PutAddress(address, keyType, record.keyId);
+    } catch (const EDBEngineError& error) {
+      LogDbError(file_, std::string("WriteURL -") + error.what());
+      cache_->RemoveAddress(address, keyType);
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+}  // namespace nimbra::keys

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "keys/db_file.h"
+#include "keys/key_record.h"
+
+namespace nimbra::keys {
+
+class FileCache;
+
+// The table layer of one database file: the key table (named as the file)
+// and its address table ("URL" + file name), read and written through the
+// per-process caches of the file. Every engine error is logged to
+// "DBERROR.LOG" beside the file and turned into an empty or false result.
+class KeyTables {
+ public:
+  explicit KeyTables(const DbFile& file);
+
+  const DbFile& File() const { return file_; }
+
+  // Reads the key with this KEY_ID; false when it is not there. The encrypt
+  // flag reads true only while the key has not expired.
+  bool ReadKey(const std::string& keyId, KeyRecord& record);
+  // The key's addresses, comma-separated, the first one stored last.
+  std::string KeyUrlList(std::string_view keyType, const std::string& keyId);
+  // The KEY_ID of the first of the comma-separated addresses that has a key
+  // of this type; empty when none has.
+  std::string ReadUrl(std::string_view addresses, std::string_view keyType);
+  // Writes the key and its address links in one transaction, so that a
+  // crash leaves either all of it or none. UPDATE_STAMP becomes the current
+  // time when stamp is set. False when any step failed.
+  bool WriteKey(KeyRecord& record, bool stamp);
+
+ private:
+  bool ReadKeyRow(const std::string& keyId, KeyRecord& record);
+  std::string ReadUrlList(std::string_view keyType, const std::string& keyId);
+  void WriteKeyRow(class Database& db, const KeyRecord& record);
+  bool WriteLinks(class Database& db, const KeyRecord& record);
+
+  DbFile file_;
+  FileCache* cache_;
+  std::string selectKey_;
+  std::string upsertKey_;
+  std::string selectList_;
+  std::string selectUrl_;
+  std::string deleteLinks_;
+  std::string upsertLink_;
+};
+
+// Applies the expiry rule: the encrypt flag stays on only before EXPIRES.
+void ApplyExpiry(KeyRecord& record);
+
+}  // namespace nimbra::keys

@@ -1,0 +1,115 @@
+#include "keys/table_pool.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <set>
+
+namespace nimbra::keys {
+
+namespace {
+
+struct Connection {
+  std::unique_ptr<Database> db;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  std::set<std::string, std::less<>> tables;  // tables known to exist
+};
+
+struct Pool {
+  pid_t pid = getpid();
+  std::map<std::string, Connection> connections;  // by file identity
+  int injectedFailures = 0;
+  std::string injectedMessage;
+
+  ~Pool() {
+    // Connections inherited from a parent process are left alone: closing
+    // them here would disturb the parent's locks on the same files.
+    if (pid != getpid())
+      for (auto& [name, connection] : connections) (void)connection.db.release();
+  }
+};
+
+Pool& ThreadPool() {
+  thread_local Pool pool;
+  if (pool.pid != getpid()) {
+    for (auto& [name, connection] : pool.connections) (void)connection.db.release();
+    pool.connections.clear();
+    pool.pid = getpid();
+  }
+  return pool;
+}
+
+// One open attempt; EDBEngineError on failure.
+Database& OpenOnce(Pool& pool, const DbFile& file, std::string_view table) {
+  if (pool.injectedFailures > 0) {
+    --pool.injectedFailures;
+    throw EDBEngineError(pool.injectedMessage);
+  }
+  struct stat st {};
+  if (stat(file.path.c_str(), &st) != 0)
+    throw EDBEngineError("unable to open database file", SQLITE_CANTOPEN);
+  const std::string identity = file.Identity();
+  auto it = pool.connections.find(identity);
+  if (it != pool.connections.end() &&
+      (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
+    pool.connections.erase(it);
+    it = pool.connections.end();
+  }
+  if (it == pool.connections.end()) {
+    Connection connection;
+    connection.db = std::make_unique<Database>(file.path, false, kLockWaitMs);
+    connection.dev = st.st_dev;
+    connection.ino = st.st_ino;
+    // Commits need not reach the disk before the call returns: the WAL
+    // keeps the database consistent through a crash of the process.
+    connection.db->Exec("PRAGMA synchronous=NORMAL");
+    it = pool.connections.emplace(identity, std::move(connection)).first;
+  }
+  Connection& connection = it->second;
+  if (!connection.tables.contains(table)) {
+    if (!connection.db->TableExists(table))
+      throw EDBEngineError("no such table: " + std::string(table), SQLITE_ERROR);
+    connection.tables.emplace(table);
+  }
+  return *connection.db;
+}
+
+}  // namespace
+
+Database& SafeOpenTable(const DbFile& file, std::string_view table) {
+  Pool& pool = ThreadPool();
+  std::string message;
+  for (int attempt = 0; attempt <= kOpenRetries; ++attempt) {
+    try {
+      Database& db = OpenOnce(pool, file, table);
+      if (attempt > 0) LogDbError(file, "SafeOpen Recovered ");
+      return db;
+    } catch (const EDBEngineError& error) {
+      message = error.what();
+      pool.connections.erase(file.Identity());
+    }
+  }
+  LogDbError(file, "SafeOpen Unable to Recover " + message);
+  throw EDBEngineError("Unrecoverable Database error after " + std::to_string(kOpenRetries) +
+                       " attempts: " + message);
+}
+
+void CloseTables(const DbFile& file) {
+  ThreadPool().connections.erase(file.Identity());
+}
+
+void CloseAllTables() {
+  ThreadPool().connections.clear();
+}
+
+void InjectOpenFailures(int count, const std::string& message) {
+  Pool& pool = ThreadPool();
+  pool.injectedFailures = count;
+  pool.injectedMessage = message;
+}
+
+}  // namespace nimbra::keys

@@ -70,6 +70,7 @@ class ProfileFile {
   template <typename Edit>
   void Modify(Edit&& edit);
   void Save();
+  void SaveOrForget();
   Stamp CurrentStamp() const;
 
   std::filesystem::path path_;

@@ -89,7 +89,7 @@ class ProfileText {
  private:
   struct Line {
     std::string text;  // without the line end
-    std::string end;   // "\r\n", "\n", "\r" or "" (last line without one)
+    std::string end;   // "\r\n", "\n" or "" (last line without one)
   };
   struct SectionRange {
     std::size_t header;  // index of the "[...]" line
@@ -101,7 +101,7 @@ class ProfileText {
   const std::string& NewLineEnd() const;
 
   std::vector<Line> lines_;
-  std::size_t body_start_ = 0;  // byte offset past a UTF-8 byte-order mark in lines_[0]
+  std::string bom_;  // a UTF-8 byte-order mark the text started with, kept as is
 };
 
 }  // namespace nimbra::platform

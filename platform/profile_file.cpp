@@ -1,0 +1,284 @@
+#include "platform/profile_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace nimbra::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Describe(const fs::path& path, const std::string& what, int error) {
+  return "profile file " + path.string() + ": " + what + " (" + std::strerror(error) + ")";
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAll(int fd, std::string_view data, const fs::path& path) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw ProfileError(Describe(path, "cannot write", errno));
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// Hidden/System/Archive bits live in this extended attribute; a replaced
+// file keeps them.
+constexpr const char* kDosAttributes = "user.DOSATTRIB";
+
+void CopyDosAttributes(const fs::path& from, int to_fd) {
+  char value[64];
+  const ssize_t n = ::getxattr(from.c_str(), kDosAttributes, value, sizeof value);
+  if (n > 0) ::fsetxattr(to_fd, kDosAttributes, value, static_cast<std::size_t>(n), 0);
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(fs::path host_path) : path_(std::move(host_path)) {
+  // Saving renames over the file: follow a link to the file it names so that
+  // the link stays a link.
+  std::error_code ec;
+  if (fs::is_symlink(path_, ec)) {
+    const fs::path target = fs::read_symlink(path_, ec);
+    if (!ec) path_ = target.is_absolute() ? target : path_.parent_path() / target;
+  }
+}
+
+ProfileFile::Stamp ProfileFile::CurrentStamp() const {
+  struct stat st;
+  if (::stat(path_.c_str(), &st) != 0) return Stamp{};
+  return Stamp{true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+               static_cast<std::uint64_t>(st.st_size),
+               static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+void ProfileFile::Refresh() {
+  if (loaded_ && batch_depth_ > 0) return;
+  const Stamp now = CurrentStamp();
+  if (loaded_ && now == stamp_) return;
+  if (!now.exists) {
+    text_ = ProfileText();
+    stamp_ = now;
+    loaded_ = true;
+    return;
+  }
+  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT) {  // removed between stat and open
+      text_ = ProfileText();
+      stamp_ = Stamp{};
+      loaded_ = true;
+      return;
+    }
+    throw ProfileError(Describe(path_, "cannot open", errno));
+  }
+  std::string content;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw ProfileError(Describe(path_, "cannot read", errno));
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  text_ = ProfileText(content);
+  stamp_ = now;
+  loaded_ = true;
+}
+
+void ProfileFile::Save() {
+  const fs::path folder = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw ProfileError("profile file " + path_.string() +
+                       ": cannot write, the folder does not exist");
+  }
+  struct stat old;
+  const bool exists = ::stat(path_.c_str(), &old) == 0;
+  if (exists && (old.st_mode & 0222) == 0) {
+    throw ProfileError("profile file " + path_.string() + ": cannot write a read-only file");
+  }
+
+  static std::atomic<unsigned> counter{0};
+  fs::path temp;
+  int raw = -1;
+  for (int attempt = 0; raw < 0; ++attempt) {
+    temp = path_;
+    temp += ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw < 0 && (errno != EEXIST || attempt > 100)) {
+      throw ProfileError(Describe(path_, "cannot create a temporary file", errno));
+    }
+  }
+  Fd fd(raw);
+  try {
+    if (exists) {
+      ::fchmod(fd.get(), old.st_mode & 07777);
+      CopyDosAttributes(path_, fd.get());
+    }
+    WriteAll(fd.get(), text_.Content(), path_);
+    if (::fsync(fd.get()) != 0) throw ProfileError(Describe(path_, "cannot flush", errno));
+    if (::close(fd.release()) != 0) throw ProfileError(Describe(path_, "cannot close", errno));
+    if (::rename(temp.c_str(), path_.c_str()) != 0) {
+      throw ProfileError(Describe(path_, "cannot replace", errno));
+    }
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  // Make the rename itself durable.
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  stamp_ = CurrentStamp();
+  dirty_ = false;
+}
+
+template <typename Edit>
+void ProfileFile::Modify(Edit&& edit) {
+  Refresh();
+  edit(text_);
+  if (batch_depth_ > 0) {
+    dirty_ = true;
+  } else {
+    SaveOrForget();
+  }
+}
+
+void ProfileFile::SaveOrForget() {
+  try {
+    Save();
+  } catch (...) {
+    // The edit did not reach the disk: the next access reads the file again
+    // rather than showing it.
+    loaded_ = false;
+    dirty_ = false;
+    throw;
+  }
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view default_value) {
+  Refresh();
+  return text_.ReadString(section, key, default_value);
+}
+
+std::int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view key,
+                                      std::int32_t default_value) {
+  Refresh();
+  return text_.ReadInteger(section, key, default_value);
+}
+
+bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool default_value) {
+  Refresh();
+  return text_.ReadBool(section, key, default_value);
+}
+
+bool ProfileFile::SectionExists(std::string_view section) {
+  Refresh();
+  return text_.SectionExists(section);
+}
+
+bool ProfileFile::ValueExists(std::string_view section, std::string_view key) {
+  Refresh();
+  return text_.ValueExists(section, key);
+}
+
+std::vector<std::string> ProfileFile::SectionNames() {
+  Refresh();
+  return text_.SectionNames();
+}
+
+std::vector<std::string> ProfileFile::KeyNames(std::string_view section) {
+  Refresh();
+  return text_.KeyNames(section);
+}
+
+std::vector<std::string> ProfileFile::SectionValues(std::string_view section) {
+  Refresh();
+  return text_.SectionValues(section);
+}
+
+const ProfileText& ProfileFile::Text() {
+  Refresh();
+  return text_;
+}
+
+void ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+  Modify([&](ProfileText& t) { t.WriteString(section, key, value); });
+}
+
+void ProfileFile::WriteInteger(std::string_view section, std::string_view key, std::int64_t value) {
+  Modify([&](ProfileText& t) { t.WriteInteger(section, key, value); });
+}
+
+void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+  Modify([&](ProfileText& t) { t.WriteBool(section, key, value); });
+}
+
+void ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
+  Refresh();
+  if (!text_.ValueExists(section, key)) return;  // nothing to change, nothing to save
+  Modify([&](ProfileText& t) { t.DeleteKey(section, key); });
+}
+
+void ProfileFile::DeleteSection(std::string_view section) {
+  Refresh();
+  if (!text_.SectionExists(section)) return;
+  Modify([&](ProfileText& t) { t.DeleteSection(section); });
+}
+
+void ProfileFile::BeginBatch() {
+  if (batch_depth_ == 0) Refresh();
+  ++batch_depth_;
+}
+
+void ProfileFile::EndBatch() {
+  if (batch_depth_ == 0) return;
+  if (--batch_depth_ == 0 && dirty_) SaveOrForget();
+}
+
+ProfileBatch::~ProfileBatch() {
+  if (file_ == nullptr) return;
+  try {
+    file_->EndBatch();
+  } catch (...) {
+    // Reported only through Commit.
+  }
+}
+
+void ProfileBatch::Commit() {
+  ProfileFile* file = file_;
+  file_ = nullptr;
+  if (file != nullptr) file->EndBatch();
+}
+
+}  // namespace nimbra::platform

@@ -1,0 +1,245 @@
+#include "setup/answer_ui.h"
+
+#include <random>
+
+#include "core/hex.h"
+#include "core/strings.h"
+
+namespace nimbra::setup {
+
+namespace {
+
+std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons) {
+  std::optional<ui::Answer> answer;
+  if (SameText(text, "Yes")) answer = ui::Answer::Yes;
+  if (SameText(text, "No")) answer = ui::Answer::No;
+  if (SameText(text, "OK")) answer = ui::Answer::Ok;
+  if (SameText(text, "Cancel")) answer = ui::Answer::Cancel;
+  if (SameText(text, "Ignore")) answer = ui::Answer::Ignore;
+  if (!answer) return std::nullopt;
+  // Yes stands for OK and No for Cancel, and the other way round, so that one
+  // Default= serves every kind of question.
+  if (buttons == ui::Buttons::YesNo) {
+    if (*answer == ui::Answer::Ok) return ui::Answer::Yes;
+    if (*answer == ui::Answer::Cancel) return ui::Answer::No;
+    if (*answer == ui::Answer::Ignore) return std::nullopt;
+  } else {
+    if (*answer == ui::Answer::Yes) return ui::Answer::Ok;
+    if (*answer == ui::Answer::No) return ui::Answer::Cancel;
+    if (*answer == ui::Answer::Ignore && buttons != ui::Buttons::OkCancelIgnore) {
+      return std::nullopt;
+    }
+  }
+  return answer;
+}
+
+bool IsOn(std::string_view value) {
+  return value == "1" || SameText(value, "true") || SameText(value, "yes");
+}
+
+}  // namespace
+
+AnswerFileUi::AnswerFileUi(std::string_view answerText) : answers_(answerText) {
+  const std::string hex = answers_.ReadString("TabSheet10", "Samples", "");
+  if (!hex.empty()) {
+    try {
+      samples_ = HexToBytes(hex);
+    } catch (const std::exception& e) {
+      throw AnswerFileError(std::string("[TabSheet10] Samples: ") + e.what());
+    }
+  }
+}
+
+std::optional<std::string> AnswerFileUi::FindAnswer(std::string_view id,
+                                                    std::string_view text) const {
+  if (!id.empty() && answers_.ValueExists("Answers", id)) {
+    return answers_.ReadString("Answers", id, "");
+  }
+  for (const auto& key : answers_.KeyNames("Answers")) {
+    if (SameText(key, "Default") || key.empty()) continue;
+    if (StartsText(text, key)) return answers_.ReadString("Answers", key, "");
+  }
+  if (answers_.ValueExists("Answers", "Default")) {
+    return answers_.ReadString("Answers", "Default", "");
+  }
+  return std::nullopt;
+}
+
+void AnswerFileUi::Unanswered(std::string_view id, std::string_view text, std::string_view why) {
+  LogLine("QUESTION " + std::string(id) + " " + std::string(text) + " -> " + std::string(why));
+  EndProcess(ui::kExitUnanswered,
+             "no answer for question " + std::string(id) + ": " + std::string(text));
+}
+
+void AnswerFileUi::DoMessage(std::string_view, std::string_view text) {
+  messages_.emplace_back(text);
+}
+
+ui::Answer AnswerFileUi::DoAsk(const ui::Question& question, ui::Buttons buttons) {
+  auto text = FindAnswer(question.id, question.text);
+  if (!text) Unanswered(question.id, question.text, "(no answer)");
+  auto answer = ParseAnswer(*text, buttons);
+  if (!answer) Unanswered(question.id, question.text, "(answer \"" + *text + "\" does not fit)");
+  return *answer;
+}
+
+std::optional<std::string> AnswerFileUi::DoInput(const ui::Question& question, std::string_view) {
+  auto text = FindAnswer(question.id, question.text);
+  if (!text) Unanswered(question.id, question.text, "(no answer)");
+  if (SameText(*text, "Cancel")) return std::nullopt;
+  return text;
+}
+
+std::optional<std::string> AnswerFileUi::DoFileDialog(DialogKind, const ui::FileDialog& dialog) {
+  auto text = FindAnswer(dialog.id, dialog.title);
+  if (!text) Unanswered(dialog.id, dialog.title, "(no answer)");
+  if (SameText(*text, "Cancel")) return std::nullopt;
+  return text;
+}
+
+std::uint8_t AnswerFileUi::NextSample() {
+  if (!randomLogged_) {
+    randomLogged_ = true;
+    LogLine(samples_.empty() ? "RANDOM mouse samples from the operating system's random source"
+                             : "RANDOM mouse samples from the answer file");
+  }
+  if (!samples_.empty()) {
+    const std::uint8_t sample = samples_[nextSample_ % samples_.size()];
+    ++nextSample_;
+    return sample;
+  }
+  static std::random_device device;
+  return static_cast<std::uint8_t>(device() & 0xFF);
+}
+
+int AnswerFileUi::FeedMouse(const std::function<void(int, int, int)>& handler,
+                            const std::function<bool()>& done, int limit) {
+  int moves = 0;
+  while (moves < limit && !done()) {
+    const std::uint8_t sample = NextSample();
+    // The low nibbles of the position carry the sample; the rest keeps every
+    // move on a new spot.
+    const int x = ((moves % 16) << 4) | (sample >> 4);
+    const int y = ((moves / 16 % 16) << 4) | (sample & 15);
+    handler(0, x, y);
+    ++moves;
+    ProcessMessages();
+  }
+  return moves;
+}
+
+ui::ModalResult AnswerFileUi::DoShowModal(ui::Form& dialog) {
+  ApplySection(dialog, dialog.Name());
+  if (dialog.onMouseMove) {
+    FeedMouse(
+        dialog.onMouseMove, [&] { return dialog.modalResult != ui::ModalResult::None; }, 100000);
+  }
+  if (dialog.modalResult == ui::ModalResult::None) {
+    std::string press = answers_.ReadString(dialog.Name(), "Press", "");
+    if (press.empty()) press = dialog.Has("OK") ? "OK" : dialog.Has("Logon") ? "Logon" : "";
+    if (!press.empty() && !dialog.Click(press)) {
+      throw AnswerFileError("[" + dialog.Name() + "] button " + press + " cannot be pressed");
+    }
+  }
+  if (dialog.modalResult == ui::ModalResult::None) dialog.modalResult = ui::ModalResult::Ok;
+  return dialog.modalResult;
+}
+
+void AnswerFileUi::ProcessMessages() {
+  const auto now = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < timers_.size(); ++i) {
+    if (timers_[i].due > now) continue;
+    timers_[i].due = now + timers_[i].interval;
+    auto tick = timers_[i].tick;  // the tick may stop or start timers
+    tick();
+  }
+}
+
+int AnswerFileUi::StartTimer(int intervalMs, std::function<void()> tick) {
+  const int id = nextTimer_++;
+  const auto interval = std::chrono::milliseconds(intervalMs);
+  timers_.push_back({id, interval, std::chrono::steady_clock::now() + interval, std::move(tick)});
+  return id;
+}
+
+void AnswerFileUi::StopTimer(int id) {
+  std::erase_if(timers_, [id](const Timer& t) { return t.id == id; });
+}
+
+void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
+  for (const auto& key : answers_.KeyNames(section)) {
+    if (SameText(key, "Press") || SameText(key, "Samples")) continue;
+    const std::string value = answers_.ReadString(section, key, "");
+    const auto dot = key.find('.');
+    const std::string name = key.substr(0, dot);
+    const std::string part = dot == std::string::npos ? std::string() : key.substr(dot + 1);
+    ui::Control* control = form.Find(name);
+    if (!control) {
+      throw AnswerFileError("[" + std::string(section) + "] names no control " + name + " of " +
+                            form.Name());
+    }
+    using K = ui::ControlKind;
+    if (SameText(part, "Selected")) {
+      control->itemIndex = control->IndexOf(value, true);
+      if (control->itemIndex < 0 && !value.empty()) {
+        throw AnswerFileError("[" + std::string(section) + "] " + name + " has no entry " + value);
+      }
+      continue;
+    }
+    if (control->Kind() == K::Grid) {
+      const auto row = TryStrToInt(part);
+      if (!row || *row < 1) {
+        throw AnswerFileError("[" + std::string(section) + "] " + key +
+                              ": grid rows are given as " + name + ".<row>=cell|cell|cell");
+      }
+      int col = 0;
+      std::size_t start = 0;
+      while (true) {
+        const auto bar = value.find('|', start);
+        control->SetCell(col++, *row, value.substr(start, bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+      }
+      continue;
+    }
+    if (!part.empty()) {
+      throw AnswerFileError("[" + std::string(section) + "] " + key + ": unknown part " + part);
+    }
+    switch (control->Kind()) {
+      case K::CheckBox:
+      case K::RadioButton:
+        form.SetChecked(name, IsOn(value));
+        break;
+      case K::ListBox:
+        control->Clear();
+        for (auto& item : SplitCommaList(value)) control->AddLine(std::move(item));
+        break;
+      case K::CheckListBox: {
+        const auto wanted = SplitCommaList(value);
+        for (auto& item : control->items) {
+          item.checked = value == "*";
+          for (const auto& w : wanted) item.checked = item.checked || AnsiSameText(item.text, w);
+        }
+        break;
+      }
+      case K::RadioGroup:
+      case K::ComboBox:
+        control->itemIndex = control->IndexOf(value, true);
+        if (control->Kind() == K::ComboBox) control->text = value;
+        if (control->Kind() == K::RadioGroup && control->itemIndex < 0) {
+          throw AnswerFileError("[" + std::string(section) + "] " + name + " has no choice " +
+                                value);
+        }
+        break;
+      case K::Memo:
+        control->Clear();
+        for (auto& item : SplitCommaList(value)) control->AddLine(std::move(item));
+        break;
+      default:
+        control->text = value;
+        break;
+    }
+  }
+}
+
+}  // namespace nimbra::setup

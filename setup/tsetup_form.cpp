@@ -1,0 +1,82 @@
+#include "setup/tsetup_form.h"
+
+#include "core/strings.h"
+#include "ui/setup_form.h"
+
+namespace nimbra::setup {
+
+TSetupForm::TSetupForm(ui::Ui& ui, platform::Machine& machine, std::string setupDir,
+                       std::string programName)
+    : ui_(ui), machine_(machine), form_(ui::MakeSetupForm()) {
+  // The companion windows, in the order the program creates them.
+  dialogs_.push_back(ui::MakeSaveDataForm());
+  dialogs_.push_back(ui::MakeCalyTimeoutForm());
+  dialogs_.push_back(ui::MakePrepForm());
+  dialogs_.push_back(ui::MakeTestInstallForm());
+  dialogs_.push_back(ui::MakeBackDropForm());
+  context_ = std::make_unique<WizardContext>(*form_, ui_, machine_, settings_, std::move(setupDir),
+                                             std::move(programName));
+  form_->onPageShown = [this](const std::string& page) { ui_.LogLine("PAGE " + page); };
+  WireControls();
+  RegisterPageHandlers();
+}
+
+TSetupForm::~TSetupForm() = default;
+
+ui::Form& TSetupForm::Dialog(std::string_view name) {
+  for (auto& dialog : dialogs_) {
+    if (SameText(dialog->Name(), name)) return *dialog;
+  }
+  throw ui::UiError("No dialog " + std::string(name));
+}
+
+void TSetupForm::WireControls() {
+  ui::Form& f = *form_;
+  f["Next"].onClick = [this] { NextClick(); };
+  f["Prev"].onClick = [this] { PrevClick(); };
+  f["ExitSetup"].onClick = [this] { ExitSetupClick(); };
+  f["Finish"].onClick = [this] { FinishClick(); };
+  f["AddAddress"].onClick = [this] { AddAddressClick(); };
+  f["SetDefault"].onClick = [this] { SetDefaultClick(); };
+  f["DeleteAddress"].onClick = [this] { DeleteAddressClick(); };
+  f["EmailAddrs"].onClick = [this] { form_->At("SetDefault").enabled = true; };
+  f["SoftwareBrowse"].onClick = [this] { BrowseProgramLocation(); };
+  f["DataBrowse"].onClick = [this] { BrowseDataLocation("DataLocation"); };
+  f["SharedDataBrowse"].onClick = [this] { BrowseDataLocation("SharedDataLocation"); };
+  f["WSFilesBrowse"].onClick = [this] { BrowseDataLocation("WSFilesLocation"); };
+  for (const char* button : {"InternetServer", "InternetGateway", "KeyServer", "ClientDatabase"}) {
+    const std::string name = button;
+    f[name].onClick = [this, name] { ServerTypeClick(name); };
+    f[name].onPointerEnter = [this, name] { ServerTypePoint(name); };
+  }
+  f["OkMigrate"].onClick = [this] { OkMigrateClick(); };
+  f["NewInstall"].onClick = [this] { NewInstallClick(); };
+}
+
+void TSetupForm::RegisterPageHandlers() {
+  WizardContext& c = *context_;
+  auto enablePrevious = [this] { form_->At("Prev").enabled = true; };
+  c.SetPageHandlers("TabSheet1", {nullptr, enablePrevious});
+  c.SetPageHandlers("TabSheet25", {nullptr, enablePrevious});
+  c.SetPageHandlers("TabSheet2", {[this] { LicenceEnter(); }, [this] { LicenceExit(); }});
+  c.SetPageHandlers("TabSheet5", {nullptr, [this] { ProgramLocationExit(); }});
+  c.SetPageHandlers("TabSheet6",
+                    {[this] { form_->Focus("DataLocation"); }, [this] { DataLocationExit(); }});
+  c.SetPageHandlers("TabSheet6a", {nullptr, [this] { SharedDataLocationExit(); }});
+  c.SetPageHandlers("TabSheet21", {[this] { form_->Focus("WSFilesLocation"); },
+                                   [this] { WorkstationFilesExit(); }});
+  c.SetPageHandlers("TabSheet11", {[this] { AddressesEnter(); }, [this] { AddressesExit(); }});
+  c.SetPageHandlers("TabSheet12", {[this] { PasswordEnter(); }, [this] { PasswordExit(); }});
+  c.SetPageHandlers("TabSheet19", {[this] { CompletionEnter(); }, nullptr});
+  c.SetPageHandlers("TabSheetOverWrite", {[this] { MigrationEnter(); }, nullptr});
+  c.SetPageHandlers("TabSheet15", {[this] {
+                                     if (onDesktopRun) onDesktopRun();
+                                   },
+                                   nullptr});
+  c.SetPageHandlers("TabSheet26", {[this] {
+                                     if (onServerRun) onServerRun();
+                                   },
+                                   nullptr});
+}
+
+}  // namespace nimbra::setup

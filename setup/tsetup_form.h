@@ -1,0 +1,125 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine.h"
+#include "setupstate/install_settings.h"
+#include "setupstate/wizard_context.h"
+#include "ui/form.h"
+#include "ui/ui.h"
+
+namespace nimbra::setup {
+
+// The wizard: its window model, its companion dialogs, the settings record
+// and the page navigation. Page handlers of the other subsystems are
+// registered on Context() and called by NextClick and PrevClick.
+class TSetupForm {
+ public:
+  // setupDir: Windows path of the folder holding the setup program and the
+  // installer script; programName: the setup program's own file name.
+  TSetupForm(ui::Ui& ui, platform::Machine& machine, std::string setupDir,
+             std::string programName = "SETUP.EXE");
+  ~TSetupForm();
+  TSetupForm(const TSetupForm&) = delete;
+  TSetupForm& operator=(const TSetupForm&) = delete;
+
+  // Wizard creation: rights check, settings, earlier installations, DNS and
+  // the page sequence. Ends the process (ui::ProcessEnd) at its fatal stops.
+  void FormCreate();
+
+  ui::Form& Form() { return *form_; }
+  ui::Form& Dialog(std::string_view name);  // "TCalyTimeout", "TSaveData", ...
+  InstallSettings& Settings() { return settings_; }
+  WizardContext& Context() { return *context_; }
+  ui::Ui& Ui() { return ui_; }
+  platform::Machine& Machine() { return machine_; }
+
+  // Navigation.
+  void NextClick();
+  void PrevClick();
+  void ExitSetupClick();
+  int GetPageNo() const;
+  void ShowPage(std::string_view page);
+
+  // Page builders: each clears PageList and fills it.
+  void Standardpages();
+  void Thicketpages();
+  void ThicketGatewaypages();
+  void Canopypages();
+  void Clientpages();
+  void Orvapages();
+  void OrvaClientpages();
+  void Gatewaypages();
+  void KeyServerpages();
+  void Databasepages();
+  void LikeClientpages();
+  void LikeClientpagesShared();
+  void Overwritepages();
+  void OldVersionpages();
+  // The builder of the installation type (types 0 to 8); false for any other.
+  bool BuildPagesForType(int installType);
+
+  // Earlier installations: true from OldVersion when the user chose to stop.
+  bool OldVersion();
+  void LoadPrevSettings();
+
+  // Summaries of the ready-to-install page.
+  std::vector<std::string> InstallSummary();
+  std::vector<std::string> DatabaseSummary();
+
+  // Steps that later work fills in: the desktop and server installation runs
+  // (entry of TabSheet15 and TabSheet26) and the work of the Finish button
+  // before the process ends.
+  std::function<void()> onDesktopRun;
+  std::function<void()> onServerRun;
+  std::function<void()> onFinish;
+
+ private:
+  void WireControls();
+  void RegisterPageHandlers();
+  void SetPages(std::initializer_list<std::string_view> pages, bool serverTail);
+  void OrvaTexts();
+  void RetitleDataPages();
+  void EditionCheck();
+  void RightsCheck();
+
+  // Page actions of the common pages.
+  void LicenceEnter();
+  void LicenceExit();
+  void ProgramLocationExit();
+  void DataLocationExit();
+  void SharedDataLocationExit();
+  void WorkstationFilesExit();
+  void AddressesEnter();
+  void AddressesExit();
+  void AddAddressClick();
+  void SetDefaultClick();
+  void DeleteAddressClick();
+  void PasswordEnter();
+  void PasswordExit();
+  void CompletionEnter();
+  void FinishClick();
+  void ServerTypeClick(std::string_view button);
+  void ServerTypePoint(std::string_view button);
+  void MigrationEnter();
+  void OkMigrateClick();
+  void NewInstallClick();
+  void BrowseProgramLocation();
+  void BrowseDataLocation(std::string_view control);
+  bool AskJoinDatabase(const std::string& location);
+
+  ui::Ui& ui_;
+  platform::Machine& machine_;
+  InstallSettings settings_;
+  std::unique_ptr<ui::Form> form_;
+  std::vector<std::unique_ptr<ui::Form>> dialogs_;
+  std::unique_ptr<WizardContext> context_;
+  std::string systemDirectory_;
+  std::string referral_;
+};
+
+}  // namespace nimbra::setup

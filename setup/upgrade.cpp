@@ -1,0 +1,143 @@
+#include "platform/profile_file.h"
+#include "platform/registry.h"
+#include "setup/tsetup_form.h"
+#include "ui/questions.h"
+
+namespace nimbra::setup {
+
+namespace {
+
+struct RegValues {
+  bool found = false;
+  std::map<std::string, std::string> values;
+};
+
+RegValues ReadKey(platform::Machine& machine, platform::RootKey root, std::string_view key,
+                  std::initializer_list<const char*> names) {
+  RegValues out;
+  try {
+    auto k = machine.Reg().OpenKey(root, key, false);
+    if (!k) return out;
+    out.found = true;
+    for (const char* name : names) {
+      if (k->ValueExists(name)) out.values[name] = k->ReadString(name);
+    }
+  } catch (const std::exception&) {
+  }
+  return out;
+}
+
+}  // namespace
+
+bool TSetupForm::OldVersion() {
+  auto older = ReadKey(machine_, platform::RootKey::CurrentUser,
+                       "\\Software\\VRX\\NimbraPost\\Version", {"Version", "InstallDir"});
+  if (older.values["Version"].empty()) return false;
+  const ui::Question question{
+      std::string(ui::q::OldVersionDetected),
+      "An old Version of NimbraPost has been detected on this Machine.\r\nIt should be "
+      "uninstalled before proceding.\r\nNimbraPost may already be inactive on this "
+      "machine.\r\nClick Okay to Uninstall NimbraPost,\r\nclick Ignore to proceed,\r\nClick Cancel "
+      "to stop the set-up",
+      context_->MessageCaption()};
+  const ui::Answer answer = ui_.Ask(question, ui::Buttons::OkCancelIgnore);
+  if (answer == ui::Answer::Cancel) return true;
+  const std::string dir = older.values["InstallDir"];
+  if (answer == ui::Answer::Ok) {
+    // Running the older generation's uninstaller needs the process table of
+    // the machine; until it is there the uninstaller counts as not startable.
+    context_->Message("The NimbraPost Uninstaller in directory " + dir + "can not be started." +
+                      "\r\n" +
+                      "Please Un-install the Old NimbraPost manually or choice Ignore to continue "
+                      "the Installing version " +
+                      settings_.Release);
+    ui_.EndProcess(ui::kExitStopped, "old version uninstaller not started");
+  }
+  settings_.OldVersionFound = true;
+  settings_.OldInstallDir = dir;
+  try {
+    if (auto host = machine_.HostPath(dir + "SAB.INI")) {
+      settings_.OldVersionText =
+          platform::ProfileFile(*host).ReadString("Registration", "Version", "");
+    }
+  } catch (const std::exception&) {
+  }
+  return false;
+}
+
+void TSetupForm::LoadPrevSettings() {
+  const char* key = "\\Software\\NimbraPost\\Current Version";
+  const std::initializer_list<const char*> names = {"Version", "InstallDir", "DataDir", "GroupName",
+                                                    "Sequence"};
+  auto previous = ReadKey(machine_, platform::RootKey::LocalMachine, key, names);
+  if (!previous.found) previous = ReadKey(machine_, platform::RootKey::CurrentUser, key, names);
+  auto& v = previous.values;
+  settings_.PreviousVersion = v["Version"];
+  settings_.PreviousInstallDir = v["InstallDir"];
+  settings_.PreviousDataDir = v["DataDir"];
+  settings_.PreviousGroup = v["GroupName"];
+  settings_.PreviousSequence = v["Sequence"].empty() ? "03.00.00" : v["Sequence"];
+  if (settings_.PreviousVersion.empty()) return;
+  ui::Form& f = *form_;
+  f["SoftwareLocation"].text = settings_.PreviousInstallDir;
+  f["DataLocation"].text = settings_.PreviousDataDir;
+  f["SharedDataLocation"].text = settings_.PreviousDataDir;
+  f["ProgGroupName"].text = settings_.PreviousGroup;
+  settings_.PreviousFound = true;
+}
+
+void TSetupForm::MigrationEnter() {
+  for (const char* button : {"ExitSetup", "Next", "Prev"}) form_->At(button).enabled = false;
+}
+
+void TSetupForm::OkMigrateClick() {
+  ui::Form& f = *form_;
+  settings_.CreateNewKeys = false;
+  if (f["DNS1"].text.empty() && f["DNS2"].text.empty()) {
+    try {
+      if (auto host = machine_.HostPath(f["SoftwareLocation"].text + "WS.INI")) {
+        platform::ProfileFile ini(*host);
+        f["DNS1"].text = ini.ReadString("DNS", "Server1", f["DNS1"].text);
+        f["DNS2"].text = ini.ReadString("DNS", "Server2", f["DNS2"].text);
+      }
+    } catch (const std::exception&) {
+    }
+  }
+  if (settings_.PreviousFound) {
+    ShowPage("TabSheet14");
+    Overwritepages();
+    f["InstallSet"].SetLines({"Installation", "------------", "Type = " + settings_.ProductType,
+                              "Version = " + settings_.Release,
+                              "Updating From = " + settings_.PreviousVersion,
+                              "Source = " + settings_.Source, " ",
+                              "Install Software Directory = " + f["SoftwareLocation"].text,
+                              "Data Directory = " + f["DataLocation"].text,
+                              "Program Group = " + f["ProgGroupName"].text});
+    f["Next"].text = "&Continue";
+    f["Next"].enabled = true;
+    f["ExitSetup"].enabled = true;
+    f["Prev"].enabled = false;
+    return;
+  }
+  // Only an older generation: its sequence starts with the close-windows page.
+  OldVersionpages();
+  ShowPage("TabSheet3");
+  for (const char* button : {"ExitSetup", "Next", "Prev"}) f[button].enabled = true;
+}
+
+void TSetupForm::NewInstallClick() {
+  const int licence = [&] {
+    for (std::size_t i = 0; i < settings_.PageList.size(); ++i) {
+      if (settings_.PageList[i] == "TabSheet2") return static_cast<int>(i);
+    }
+    return -1;
+  }();
+  if (licence >= 0 && licence + 1 < static_cast<int>(settings_.PageList.size()) &&
+      !settings_.PageList[static_cast<std::size_t>(licence) + 1].empty()) {
+    ShowPage(settings_.PageList[static_cast<std::size_t>(licence) + 1]);
+  }
+  settings_.CreateNewKeys = true;
+  for (const char* button : {"ExitSetup", "Next", "Prev"}) form_->At(button).enabled = true;
+}
+
+}  // namespace nimbra::setup

@@ -1,0 +1,98 @@
+// nimbra-setup: the installation wizard, run on an emulated Windows machine.
+//
+//   nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]
+//                --silent --answers FILE [--log FILE]
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "platform/machine.h"
+#include "setup/answer_ui.h"
+#include "setup/tsetup_form.h"
+#include "setup/unattended.h"
+#include "ui/event_log.h"
+
+namespace {
+
+struct Options {
+  std::string machine;
+  std::string setupDir;
+  std::string programName = "SETUP.EXE";
+  std::string answers;
+  std::string log;
+  bool silent = false;
+};
+
+int Usage(const char* message) {
+  std::cerr << "nimbra-setup: " << message << "\n"
+            << "usage: nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]\n"
+            << "                    --silent --answers FILE [--log FILE]\n";
+  return 64;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& target) {
+      if (i + 1 >= argc) return false;
+      target = argv[++i];
+      return true;
+    };
+    bool ok = true;
+    if (arg == "--machine") {
+      ok = value(options.machine);
+    } else if (arg == "--setup-dir") {
+      ok = value(options.setupDir);
+    } else if (arg == "--program-name") {
+      ok = value(options.programName);
+    } else if (arg == "--answers") {
+      ok = value(options.answers);
+    } else if (arg == "--log") {
+      ok = value(options.log);
+    } else if (arg == "--silent") {
+      options.silent = true;
+    } else {
+      return Usage(("unknown argument " + arg).c_str());
+    }
+    if (!ok) return Usage(("missing value after " + arg).c_str());
+  }
+  if (options.machine.empty() || options.setupDir.empty()) {
+    return Usage("--machine and --setup-dir are required");
+  }
+  if (!options.silent) {
+    return Usage("this build runs the wizard unattended only: give --silent and --answers");
+  }
+  if (options.answers.empty()) return Usage("--silent needs --answers FILE");
+
+  try {
+    std::ifstream in(options.answers, std::ios::binary);
+    if (!in) {
+      std::cerr << "nimbra-setup: cannot read the answer file " << options.answers << "\n";
+      return 66;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+
+    auto machine = nimbra::platform::Machine::Open(options.machine);
+    std::unique_ptr<nimbra::ui::EventLog> log;
+    if (!options.log.empty()) log = std::make_unique<nimbra::ui::EventLog>(options.log);
+    nimbra::setup::AnswerFileUi ui(text.str());
+    ui.SetLog(log.get());
+    nimbra::setup::TSetupForm wizard(ui, machine, options.setupDir, options.programName);
+    std::string reason;
+    const int code = nimbra::setup::RunUnattended(wizard, ui, &reason);
+    machine.Save();
+    if (code != 0) std::cerr << "nimbra-setup: " << reason << "\n";
+    return code;
+  } catch (const std::exception& e) {
+    std::cerr << "nimbra-setup: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -88,6 +88,10 @@ const char* ClmulProvider() {
   return UsePclmul() ? "pclmul" : "portable";
 }
 
+bool PclmulActive() {
+  return UsePclmul();
+}
+
 void ForcePortableClmul(bool portable) {
   force_portable.store(portable, std::memory_order_relaxed);
 }

@@ -18,6 +18,9 @@ void PolySqr(const std::uint64_t* a, std::size_t limbs, std::uint64_t* out);
 // "pclmul" or "portable": the path the two functions above take.
 const char* ClmulProvider();
 
+// True while the processor's instruction is in use (not forced off).
+bool PclmulActive();
+
 // Forces the portable path (true) or restores the automatic choice (false);
 // lets tests compare the two paths in one process.
 void ForcePortableClmul(bool portable);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/field/clmul.h"
+#include "engine/field/gf_kernel.h"
 
 namespace nimbra::engine::field {
 
@@ -54,7 +55,12 @@ GFField::GFField(int n, int m)
       k_(n - m),
       limbs_(static_cast<std::size_t>((n - 1) / 64 + 1)),
       words_(static_cast<std::size_t>((n - 1) / 32 + 1)),
-      top_bits_(n - 64 * static_cast<int>(limbs_ - 1)) {}
+      top_bits_(n - 64 * static_cast<int>(limbs_ - 1)),
+      kernel_(PclmulKernelFor(n, m)) {}
+
+const GFKernel* GFField::Kernel() const {
+  return kernel_ != nullptr && PclmulActive() ? kernel_ : nullptr;
+}
 
 const GFField& GFField::For(int n, int m) {
   static std::mutex mutex;
@@ -132,6 +138,7 @@ void GFField::Reduce(u64* t) const {
 }
 
 void GFField::Mul(u64* r, const u64* a, const u64* b) const {
+  if (const GFKernel* kernel = Kernel()) return kernel->mul(r, a, b);
   u64 t[2 * kMaxLimbs + 2];
   PolyMul(a, b, limbs_, t);
   t[2 * limbs_] = 0;
@@ -140,6 +147,7 @@ void GFField::Mul(u64* r, const u64* a, const u64* b) const {
 }
 
 void GFField::Sqr(u64* r, const u64* a) const {
+  if (const GFKernel* kernel = Kernel()) return kernel->sqr(r, a);
   u64 t[2 * kMaxLimbs + 2];
   PolySqr(a, limbs_, t);
   t[2 * limbs_] = 0;
@@ -152,11 +160,19 @@ void GFField::SqrTimes(u64* r, const u64* a, int count) const {
     if (r != a) std::memcpy(r, a, limbs_ * sizeof(u64));
     return;
   }
+  if (const GFKernel* kernel = Kernel()) {
+    kernel->sqr(r, a);
+    for (int i = 1; i < count; ++i) kernel->sqr(r, r);
+    return;
+  }
   Sqr(r, a);
   for (int i = 1; i < count; ++i) Sqr(r, r);
 }
 
 void GFField::MulXPower(u64* r, const u64* a, std::uint64_t u) const {
+  if (const GFKernel* kernel = Kernel(); kernel != nullptr && u < 64) {
+    return kernel->mul_x(r, a, static_cast<unsigned>(u));
+  }
   u64 t[2 * kMaxLimbs + 2];
   if (r != a) std::memcpy(r, a, limbs_ * sizeof(u64));
   // Shift by at most n - 1 bits at a time so one reduction suffices.

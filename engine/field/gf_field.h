@@ -15,6 +15,8 @@
 // bits of the last word are written as zero and ignored when read.
 namespace nimbra::engine::field {
 
+struct GFKernel;
+
 class GFField {
  public:
   using u64 = std::uint64_t;
@@ -51,10 +53,12 @@ class GFField {
 
  private:
   void XorAt(u64* t, std::size_t pos, u64 w) const;
+  const GFKernel* Kernel() const;
 
   int n_, m_, k_;
   std::size_t limbs_, words_;
   int top_bits_;  // coefficients held in the last limb
+  const GFKernel* kernel_;
 };
 
 // A polynomial of one field, sized for it.

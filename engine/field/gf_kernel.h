@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+// Field kernels specialised at compile time for the trinomials of the
+// register table, on the carry-less multiply instruction: the limb count and
+// every reduction shift are constants, so squaring and multiplication run as
+// straight-line code.
+namespace nimbra::engine::field {
+
+struct GFKernel {
+  void (*mul)(std::uint64_t* r, const std::uint64_t* a, const std::uint64_t* b);
+  void (*sqr)(std::uint64_t* r, const std::uint64_t* a);
+  // r := a * x^u for 0 <= u < 64.
+  void (*mul_x)(std::uint64_t* r, const std::uint64_t* a, unsigned u);
+};
+
+// The kernel of the field (n, m), or null when there is none (another
+// trinomial, or a processor without the instruction).
+const GFKernel* PclmulKernelFor(int n, int m);
+
+}  // namespace nimbra::engine::field

@@ -1,0 +1,150 @@
+#include <cstring>
+
+#include "engine/field/clmul.h"
+#include "engine/field/gf_kernel.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1")))
+#endif
+
+namespace nimbra::engine::field {
+
+#if defined(NIMBRA_KERNEL_TARGET)
+
+namespace {
+
+using u64 = std::uint64_t;
+
+// GF(2)[x] / (x^N + x^K + 1) with K + 63 < N, so that folding one limb
+// never lands in the limb itself.
+template <int N, int K>
+struct Kernel {
+  static constexpr int L = (N + 63) / 64;
+  static constexpr int kTop = N - 64 * (L - 1);  // coefficients in the last limb
+  static constexpr int kPairs = (L + 1) / 2;
+  static_assert(K + 63 < N);
+
+  NIMBRA_KERNEL_TARGET static inline void XorAt(u64* t, int pos, u64 w) {
+    const int q = pos >> 6, s = pos & 63;
+    t[q] ^= w << s;
+    if (s != 0) t[q + 1] ^= w >> (64 - s);
+  }
+
+  // t has 2L limbs; the reduced value ends in t[0 .. L-1].
+  NIMBRA_KERNEL_TARGET static inline void Reduce(u64* t) {
+#pragma GCC unroll 80
+    for (int i = 2 * L - 1; i >= L; --i) {
+      const u64 w = t[i];
+      XorAt(t, 64 * i - N, w);
+      XorAt(t, 64 * i - N + K, w);
+    }
+    if constexpr (kTop < 64) {
+      const u64 w = t[L - 1] >> kTop;
+      t[L - 1] &= (u64{1} << kTop) - 1;
+      t[0] ^= w;
+      XorAt(t, K, w);
+    }
+  }
+
+  NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
+    alignas(16) u64 t[2 * L + 2];
+#pragma GCC unroll 40
+    for (int i = 0; i < L; ++i) {
+      const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(a[i]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i), _mm_clmulepi64_si128(v, v, 0x00));
+    }
+    Reduce(t);
+    std::memcpy(r, t, L * sizeof(u64));
+  }
+
+  NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
+    __m128i pa[kPairs], pb[kPairs], fa[kPairs], fb[kPairs];
+#pragma GCC unroll 40
+    for (int i = 0; i < kPairs; ++i) {
+      const u64 a0 = a[2 * i], a1 = 2 * i + 1 < L ? a[2 * i + 1] : 0;
+      const u64 b0 = b[2 * i], b1 = 2 * i + 1 < L ? b[2 * i + 1] : 0;
+      pa[i] = _mm_set_epi64x(static_cast<long long>(a1), static_cast<long long>(a0));
+      pb[i] = _mm_set_epi64x(static_cast<long long>(b1), static_cast<long long>(b0));
+      fa[i] = _mm_cvtsi64_si128(static_cast<long long>(a0 ^ a1));
+      fb[i] = _mm_cvtsi64_si128(static_cast<long long>(b0 ^ b1));
+    }
+    alignas(16) u64 t[4 * kPairs + 2] = {};
+    for (int c = 0; c + 1 < 2 * kPairs; ++c) {
+      __m128i lo = _mm_setzero_si128(), hi = _mm_setzero_si128(), mid = _mm_setzero_si128();
+      const int first = c + 1 > kPairs ? c + 1 - kPairs : 0;
+      const int last = c < kPairs - 1 ? c : kPairs - 1;
+      for (int i = first; i <= last; ++i) {
+        lo = _mm_xor_si128(lo, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x00));
+        hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x11));
+        mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[c - i], 0x00));
+      }
+      mid = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
+      // lo at limb 2c, mid at 2c + 1, hi at 2c + 2.
+      const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), mid));
+      const __m128i odd = _mm_xor_si128(hi, _mm_unpackhi_epi64(mid, _mm_setzero_si128()));
+      __m128i* at = reinterpret_cast<__m128i*>(t + 2 * c);
+      _mm_store_si128(at, _mm_xor_si128(_mm_load_si128(at), even));
+      _mm_store_si128(at + 1, _mm_xor_si128(_mm_load_si128(at + 1), odd));
+    }
+    Reduce(t);
+    std::memcpy(r, t, L * sizeof(u64));
+  }
+
+  NIMBRA_KERNEL_TARGET static void MulX(u64* r, const u64* a, unsigned u) {
+    u64 t[L + 2];
+    if (u == 0) {
+      std::memmove(r, a, L * sizeof(u64));
+      return;
+    }
+    t[0] = a[0] << u;
+#pragma GCC unroll 40
+    for (int i = 1; i < L; ++i) t[i] = (a[i] << u) | (a[i - 1] >> (64 - u));
+    t[L] = a[L - 1] >> (64 - u);
+    t[L + 1] = 0;
+    const u64 w = t[L];
+    XorAt(t, 64 * L - N, w);
+    XorAt(t, 64 * L - N + K, w);
+    if constexpr (kTop < 64) {
+      const u64 top = t[L - 1] >> kTop;
+      t[L - 1] &= (u64{1} << kTop) - 1;
+      t[0] ^= top;
+      XorAt(t, K, top);
+    }
+    std::memcpy(r, t, L * sizeof(u64));
+  }
+
+  static constexpr GFKernel kOps{&Mul, &Sqr, &MulX};
+};
+
+}  // namespace
+
+const GFKernel* PclmulKernelFor(int n, int m) {
+  if (!detail::CpuHasPclmul()) return nullptr;
+  switch (n) {
+    case 87:
+      return m == 74 ? &Kernel<87, 13>::kOps : nullptr;
+    case 127:
+      return m == 97 ? &Kernel<127, 30>::kOps : nullptr;
+    case 521:
+      return m == 158 ? &Kernel<521, 363>::kOps : nullptr;
+    case 607:
+      return m == 273 ? &Kernel<607, 334>::kOps : nullptr;
+    case 1279:
+      return m == 418 ? &Kernel<1279, 861>::kOps : nullptr;
+    case 2281:
+      return m == 915 ? &Kernel<2281, 1366>::kOps : nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+#else
+
+const GFKernel* PclmulKernelFor(int, int) {
+  return nullptr;
+}
+
+#endif
+
+}  // namespace nimbra::engine::field

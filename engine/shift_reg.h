@@ -68,9 +68,10 @@ class TCustomShiftReg : public TAbstractGenerator {
   }
   // Writes the low `count` (<= 56) bits of v at p; bits after them are lost.
   void Put(std::int64_t p, std::uint64_t v, int count);
-  // Drops the look-ahead and makes room for `extra` more bits.
+  // Drops the look-ahead before the state is changed in place.
   void BeginEdit();
-  // Makes room so that bits up to position `until` can be written.
+  // Makes room for 56 more bits after position `until` (sliding the live
+  // bits back to the start moves t_ and generated_).
   void Reserve(std::int64_t until);
 
   std::vector<std::uint8_t> buf_;
@@ -102,7 +103,7 @@ class TShiftReg : public TCustomShiftReg {
   void Clock(int k) override;
   // Returns V, then clocks k bits (k <= 32).
   std::uint32_t Output(int k) override;
-  std::uint32_t OutputByte() override { return Output(8); }
+  std::uint32_t OutputByte() override { return Output(8) & 0xFF; }
 
   // One step of 1..31 bits, and one step of exactly 32 bits.
   virtual void ClockFeedback(int k);
@@ -117,11 +118,12 @@ class TShiftReg : public TCustomShiftReg {
   // Clocks k bits of plain feedback in one go.
   void Advance(std::int64_t k) {
     t_ += k;
-    if (generated_ < t_) Generate(t_);
+    if (generated_ < t_) Generate();
   }
 
  private:
-  void Generate(std::int64_t until);
+  // Computes sequence bits until the state's newest bit is known.
+  void Generate();
 
   int m_;
   int step_;

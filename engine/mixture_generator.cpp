@@ -1,0 +1,94 @@
+#include "engine/mixture_generator.h"
+
+#include <algorithm>
+
+#include "engine/errors.h"
+#include "engine/key.h"
+
+namespace nimbra::engine {
+
+TMixtureGenerator::TMixtureGenerator(int count, TGeneratorSizes)
+    : TAbstractGenerator(0), count_(count) {}
+
+void TMixtureGenerator::Clock(int k) {
+  for (; k > 32; k -= 32) Output(32);
+  if (k > 0) Output(k);
+}
+
+namespace {
+int CheckedCount(int count, TGeneratorSizes sizes) {
+  if (count != 3 || SizeMemberCount(sizes) != 3 || !SizeSetIsValid(sizes))
+    throw ES3MixGenCreateBadCount(msg::kMixBadCount);
+  return count;
+}
+}  // namespace
+
+TS3MixtureGenerator::TS3MixtureGenerator(int count, TGeneratorSizes sizes)
+    : TMixtureGenerator(CheckedCount(count, sizes), sizes), sizes_(sizes) {
+  std::array<GeneratorSizeInfo, 7> members{};
+  SizeMembersDescending(sizes, members);
+  try {
+    for (int i = 0; i < 3; ++i) {
+      info_[i] = members[i];
+      regs_[i] = std::make_unique<TStutterShiftReg>(members[i].length, members[i].mid_tap);
+      chunk_[i] = std::min(members[i].length, 32);
+    }
+  } catch (const std::exception&) {
+    throw ES3MixGenNoCreate(msg::kMixNoCreate);
+  }
+  length_ = TotalLength(sizes);
+}
+
+int TS3MixtureGenerator::TotalLength(TGeneratorSizes sizes) const {
+  std::array<GeneratorSizeInfo, 7> members{};
+  const int count = SizeMembersDescending(sizes, members);
+  int total = 0;
+  for (int i = 0; i < count; ++i) total += members[i].length;
+  return total;
+}
+
+std::uint32_t TS3MixtureGenerator::Output(int k) {
+  std::uint32_t result = 0;
+  for (int j = 0; j < k; ++j) {
+    const int bit = NextBit(NextBit(0) ? 2 : 1);
+    if (j < 32) result |= static_cast<std::uint32_t>(bit) << j;
+  }
+  return result;
+}
+
+std::uint32_t TS3MixtureGenerator::OutputDWord() {
+  if (length_ < 32) throw ES3MixGenInvalidDWORD(msg::kMixTooShort);
+  return Register(NextBit(0) ? 3 : 2).OutputStuttered(32);
+}
+
+void TS3MixtureGenerator::ResetBuffers() {
+  bit_buffer_.fill(0);
+  bits_left_.fill(0);
+}
+
+void TS3MixtureGenerator::LoadKey(const TKey& key) {
+  for (int i = 1; i <= 3; ++i) {
+    const TSubKey* subkey = key.Subkey(i);
+    if (subkey == nullptr) throw EKeyIncompatibleAssignment(msg::kKeyIncompatible);
+    Register(i).LoadState(*subkey);
+  }
+  ResetBuffers();
+}
+
+void TS3MixtureGenerator::SaveKey(TKey& key) const {
+  for (int i = 1; i <= 3; ++i) key.SetSubkey(i, &Register(i).State());
+}
+
+void TS3MixtureGenerator::ExpandFirst() {
+  TStutterShiftReg& first = Register(1);
+  const TCustomBitArray saved(first.State());
+  for (int target = 2; target <= 3; ++target) {
+    TStutterShiftReg& reg = Register(target);
+    for (int j = 1; j <= reg.Length(); ++j) reg.SetBit(j, first.OutputStuttered(1) & 1);
+  }
+  Register(2).SetBit(1, 1);
+  Register(3).SetBit(1, 1);
+  first.LoadState(saved);
+}
+
+}  // namespace nimbra::engine

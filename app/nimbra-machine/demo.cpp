@@ -1,0 +1,161 @@
+// The bundled demo machine: a Windows NT computer with the installer on a
+// CD-ROM in drive D and three e-mail programs set up for one user.
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/nimbra-machine/commands.h"
+#include "platform/machine.h"
+#include "platform/registry.h"
+
+namespace nimbra::machine_tool {
+
+using platform::Machine;
+using platform::RootKey;
+
+namespace {
+
+// The installer's settings and copy blocks.
+constexpr const char* kScript =
+    "[PRODUCT]\r\n"
+    "Installer=NimbraPost 4\r\n"
+    "Release=4.0.1\r\n"
+    "Source=Demo CD\r\n"
+    "RunType=1\r\n"
+    "RunQty=1\r\n"
+    "NT=0\r\n"
+    "SEQ=04.00.01\r\n"
+    "TRAYMENU=255\r\n"
+    "\r\n"
+    "[DBINSTALLER]\r\n"
+    "RUNAFTER=\r\n"
+    "\r\n"
+    "[STARTMENU]\r\n"
+    "NimbraPost Manager=NimbraMGR.exe\r\n"
+    "Message Viewer=Peruse.exe\r\n"
+    "NimbraPost Help=Help.hlp\r\n"
+    "\r\n"
+    "[Defaults]\r\n"
+    "KeysExpires=365\r\n"
+    "\r\n"
+    "[ThirdParty]\r\n"
+    "Help=Help.hlp\r\n"
+    "\r\n"
+    "START COPY\r\n"
+    "NimbraMGR.exe\r\n"
+    "Peruse.exe\r\n"
+    "Nimbra.exe\r\n"
+    "NimbraQue.exe\r\n"
+    "NimbraDesktop.exe\r\n"
+    "Help.hlp\r\n"
+    "STOP COPY\r\n"
+    "SYS START COPY\r\n"
+    "NimbraContextMenu.dll\r\n"
+    "SYS STOP COPY\r\n"
+    "PROFILE START COPY\r\n"
+    "local.dns\r\n"
+    "PROFILE STOP COPY\r\n"
+    "[DATABASE ONLY SCRIPT]\r\n"
+    "START COPY\r\n"
+    "NimbraMGR.exe\r\n"
+    "STOP COPY\r\n";
+
+constexpr const char* kLicence =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
+    "NimbraPost licence agreement (demo).\\par "
+    "This demo installer may be used for evaluation only.\\par }\r\n";
+
+constexpr const char* kEudoraIni =
+    "[Settings]\r\n"
+    "RealName=Jo Example\r\n"
+    "ReturnAddress=jo@example.net\r\n"
+    "POPAccount=jo@pop.example.net\r\n"
+    "SMTPServer=smtp.example.net\r\n"
+    "POPServer=pop.example.net\r\n"
+    "UsesIMAP=0\r\n"
+    "\r\n"
+    "[Personalities]\r\n"
+    "Persona0=Persona-Work\r\n"
+    "\r\n"
+    "[Persona-Work]\r\n"
+    "RealName=Jo Example\r\n"
+    "ReturnAddress=jo@work.example.com\r\n"
+    "POPAccount=jo@mail.example.com\r\n"
+    "SMTPServer=mail.example.com\r\n"
+    "POPServer=mail.example.com\r\n";
+
+// Stand-in content of the product's program files: the installer only
+// copies and starts them.
+std::string StandIn(const std::string& name) {
+  return "NimbraPost demo stand-in for " + name + "\r\n";
+}
+
+void PutFile(Machine& machine, const std::string& path, const std::string& content) {
+  machine.ForceDirectories(path.substr(0, path.find_last_of('\\')));
+  machine.WriteFile(path, content);
+}
+
+void WriteMailSettings(platform::Registry& reg) {
+  // Outlook Express: one POP3 account.
+  const std::string accounts = "Software\\Microsoft\\Internet Account Manager";
+  reg.OpenKey(RootKey::CurrentUser, accounts, true)
+      ->WriteString("Default Mail Account", "00000001");
+  auto account = reg.OpenKey(RootKey::CurrentUser, accounts + "\\Accounts\\00000001", true);
+  account->WriteString("Account Name", "pop.example.net");
+  account->WriteInteger("Connection Type", 3);
+  account->WriteString("POP3 Server", "pop.example.net");
+  account->WriteInteger("POP3 Port", 110);
+  account->WriteString("POP3 User Name", "jo");
+  account->WriteString("SMTP Display Name", "Jo Example");
+  account->WriteString("SMTP Email Address", "jo@example.net");
+  account->WriteString("SMTP Server", "smtp.example.net");
+  account->WriteInteger("SMTP Port", 25);
+
+  // Netscape Navigator 3.
+  const std::string navigator = "Software\\Netscape\\Netscape Navigator";
+  auto user = reg.OpenKey(RootKey::CurrentUser, navigator + "\\User", true);
+  user->WriteString("User_Name", "Jo Example");
+  user->WriteString("User_Addr", "jo@example.net");
+  user->WriteString("Reply_To", "");
+  auto services = reg.OpenKey(RootKey::CurrentUser, navigator + "\\Services", true);
+  services->WriteString("SMTP_Server", "smtp.example.net");
+  services->WriteString("POP_Server", "pop.example.net:110");
+  reg.OpenKey(RootKey::CurrentUser, navigator + "\\Viewers", true);
+
+  // Name servers, as the network settings of a dial-up connection leave them.
+  reg.OpenKey(RootKey::LocalMachine, "System\\CurrentControlSet\\Services\\Tcpip\\Parameters", true)
+      ->WriteString("NameServer", "192.0.2.53 192.0.2.54");
+}
+
+}  // namespace
+
+void RunDemo(const Args& args) {
+  if (args.size() != 1) throw UsageError("usage: nimbra-machine demo DIR");
+  platform::MachineOptions options;
+  options.user_name = "jo";
+  options.computer_name = "DEMO-PC";
+  options.organization = "Example Ltd";
+  Machine machine = Machine::Create(args[0], options);
+  machine.AddDrive('D', machine.Root() / "drive_d", platform::DriveType::CdRom, "NIMBRAPOST4");
+
+  const std::string setup = "D:\\SETUP\\";
+  PutFile(machine, setup + "Script.txt", kScript);
+  PutFile(machine, setup + "License.rtf", kLicence);
+  PutFile(machine, setup + "FreeLic.rtf", kLicence);
+  for (const char* name :
+       {"Setup.exe", "NimbraMGR.exe", "Peruse.exe", "Nimbra.exe", "NimbraQue.exe",
+        "NimbraDesktop.exe", "NimbraContextMenu.dll", "Help.hlp"}) {
+    PutFile(machine, setup + name, StandIn(name));
+  }
+  PutFile(machine, setup + "local.dns", "127.0.0.1\tlocalhost\r\n");
+
+  PutFile(machine, "C:\\Program Files\\Eudora\\Eudora.ini", kEudoraIni);
+  WriteMailSettings(machine.Reg());
+  machine.Save();
+  std::printf("Created the demo machine in %s (installer in %s)\n", machine.Root().string().c_str(),
+              setup.c_str());
+}
+
+}  // namespace nimbra::machine_tool

@@ -1,0 +1,157 @@
+#include <openssl/rand.h>
+
+#include "core/strings.h"
+#include "keys/keys_db.h"
+#include "keys/nimbra_crypto.h"
+#include "keys/text_seal.h"
+#include "platform/library.h"
+#include "platform/library_search.h"
+#include "platform/machine.h"
+#include "platform/profile_file.h"
+#include "platform/registry.h"
+#include "ui/ui.h"
+
+namespace nimbra::keys {
+
+namespace {
+
+constexpr const char* kInstallKey = "Software\\NimbraPost\\Current Version";
+
+// The directory part of a Windows path, with its trailing backslash.
+std::string WindowsDir(const std::string& path) {
+  const std::size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+TNimbraCrypto::TNimbraCrypto(platform::Machine& machine, ui::Ui& ui,
+                             platform::LibraryLoader& libraries, std::string programDir)
+    : machine_(machine), ui_(ui), libraries_(libraries), programDir_(std::move(programDir)) {}
+
+TNimbraCrypto::~TNimbraCrypto() = default;
+
+std::string TNimbraCrypto::Host(const std::string& windowsPath) const {
+  if (windowsPath.empty()) return {};
+  const auto host = machine_.HostPath(windowsPath);
+  return host ? host->string() : std::string();
+}
+
+bool TNimbraCrypto::FileExists(const std::string& windowsPath) const {
+  return !windowsPath.empty() && machine_.FileExists(windowsPath);
+}
+
+void TNimbraCrypto::LoadGeneralSettings() {
+  std::string installDir = programDir_;
+  if (auto key = machine_.Reg().OpenKey(platform::RootKey::LocalMachine, kInstallKey, false);
+      key && key->ValueExists("exePath")) {
+    const std::string exePath = key->ReadString("exePath");
+    if (!exePath.empty()) installDir = exePath;
+  }
+  wsIni_ = platform::JoinWindowsPath(installDir, "WS.INI");
+  platform::ProfileFile ws(Host(wsIni_));
+  mainUsers_ = ws.ReadString("WORKSTATION", "UsersFile", "");
+  sharedUsers_ = ws.ReadString("WORKSTATION", "SecondUsers", "");
+  if (FileExists(mainUsers_))
+    usersFile_ = mainUsers_;
+  else if (!sharedUsers_.empty())
+    usersFile_ = sharedUsers_;
+  else if (!mainUsers_.empty())
+    usersFile_ = mainUsers_;
+  else
+    usersFile_ = platform::JoinWindowsPath(programDir_, "Users.INI");
+}
+
+void TNimbraCrypto::LoadUserSettings() {
+  if (wsIni_.empty()) LoadGeneralSettings();
+  const std::string dir = WindowsDir(usersFile_);
+  ownKeys_[0] = dir + "MYKEYS.DAT";
+  recips_[0] = dir + "RECIPS.DAT";
+  trust_[0] = dir + "TRUST.INI";
+  const std::string sharedDir = WindowsDir(sharedUsers_);
+  ownKeys_[1] = sharedDir.empty() ? std::string() : sharedDir + "MYKeys.DAT";
+  recips_[1] = sharedDir.empty() ? std::string() : sharedDir + "Recips.DAT";
+  trust_[1] = sharedDir.empty() ? std::string() : sharedDir + "TRUST.INI";
+
+  platform::ProfileFile users(Host(usersFile_));
+  policyName_ = "Default";
+  defaultEmail_.clear();
+  userLevel_ = 0;
+  if (currentUser_.empty()) return;
+  policyName_ = users.ReadString(currentUser_, "POLICY", "Default");
+  defaultEmail_ = users.ReadString(currentUser_, "DefaultEmail", "");
+  storageMode = users.ReadInteger(currentUser_, "StorageMode", storageMode);
+  signatureMode = users.ReadInteger(currentUser_, "SignatureMode", signatureMode);
+  // "USERLEVEL" is the sealed level number followed by the user's name; a
+  // value sealed for another name gives no level.
+  if (auto level = UnsealText(users.ReadString(currentUser_, "USERLEVEL", ""))) {
+    std::size_t digits = 0;
+    while (digits < level->size() && std::isdigit(static_cast<unsigned char>((*level)[digits])))
+      ++digits;
+    if (digits > 0 && SameText(level->substr(digits), currentUser_))
+      userLevel_ = StrToIntDef(level->substr(0, digits), 0);
+  }
+}
+
+std::string TNimbraCrypto::MessageCaption() {
+  if (wsIni_.empty()) LoadGeneralSettings();
+  return platform::ProfileFile(Host(wsIni_)).ReadString("WorkStation", "INSTALLED", "MESSAGE:");
+}
+
+void TNimbraCrypto::Message(std::string_view text, std::string_view caption) {
+  ui_.Message(caption.empty() ? MessageCaption() : std::string(caption), text);
+}
+
+PolicyStore TNimbraCrypto::Policies() const {
+  return PolicyStore(Host(usersFile_));
+}
+
+std::optional<std::string> TNimbraCrypto::UserEntry(const std::string& usersFile,
+                                                    const std::string& user) const {
+  if (usersFile.empty() || user.empty()) return std::nullopt;
+  const std::string host = Host(usersFile);
+  if (host.empty()) return std::nullopt;
+  platform::ProfileFile file(host);
+  if (!file.ValueExists("USERS", user)) return std::nullopt;
+  return file.ReadString("USERS", user, "");
+}
+
+std::vector<std::uint8_t> TNimbraCrypto::RandomBytes(std::size_t count) {
+  std::vector<std::uint8_t> bytes(count);
+  if (randomSource_) {
+    try {
+      randomSource_(bytes.data(), count);
+      return bytes;
+    } catch (const std::exception&) {
+      // The system's source stands in for a failed generator.
+    }
+  }
+  RAND_bytes(bytes.data(), static_cast<int>(count));
+  return bytes;
+}
+
+bool TNimbraCrypto::OpenPair(TKeysDB& db, const std::string* files) {
+  return db.Open(Host(files[0]), Host(files[1]), RandomBytes(100), dbPassword_[1], dbPassword_[0]);
+}
+
+bool TNimbraCrypto::OpenOwnKeys(TKeysDB& db) {
+  return OpenPair(db, ownKeys_);
+}
+bool TNimbraCrypto::OpenRecipients(TKeysDB& db) {
+  return OpenPair(db, recips_);
+}
+
+std::string TNimbraCrypto::SealUserPassword(std::string_view password,
+                                            std::span<const std::uint8_t> randomData) {
+  return SealUserEntry(password, MakeDatabasePassword(randomData));
+}
+
+std::string TNimbraCrypto::SealText(std::string_view text) const {
+  return SealSettingText(text);
+}
+
+std::optional<std::string> TNimbraCrypto::UnsealText(std::string_view sealed) const {
+  return UnsealSettingText(sealed);
+}
+
+}  // namespace nimbra::keys

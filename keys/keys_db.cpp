@@ -1,0 +1,236 @@
+#include "keys/keys_db.h"
+
+#include <openssl/rand.h>
+#include <sys/stat.h>
+
+#include "core/sha1.h"
+#include "core/strings.h"
+#include "engine/secret_key.h"
+#include "keys/key_schema.h"
+#include "keys/old_key_import.h"
+#include "keys/sqlite_db.h"
+#include "keys/table_pool.h"
+
+namespace nimbra::keys {
+
+namespace {
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The tables of a new file, tried again while another process holds the
+// file during its own creation.
+bool CreateWithRetries(const DbFile& file) {
+  for (int attempt = 0;; ++attempt) {
+    try {
+      return CreateTables(file);
+    } catch (const EDBEngineError& error) {
+      if (error.Code() != 5 || attempt >= kOpenRetries) throw;
+    }
+  }
+}
+
+}  // namespace
+
+bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
+                   std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
+                   const std::string& firstPassword) {
+  if (open_) return false;
+  randomBytes_.assign(randomBytes.begin(), randomBytes.end());
+  bool createdFirst = false;
+  bool createdSecond = false;
+  first_ = OpenFile(firstFile, firstPassword, createdFirst);
+  second_ = OpenFile(secondFile, secondPassword, createdSecond);
+  open_ = true;
+  if (createdFirst) ImportOlderKeys(*this, *first_, 0);
+  if (createdSecond) ImportOlderKeys(*this, *second_, 1);
+  return true;
+}
+
+std::optional<KeyTables> TKeysDB::OpenFile(const std::string& path, const std::string& password,
+                                           bool& created) {
+  created = false;
+  if (path.empty() || password.empty()) return std::nullopt;
+  const DbFile file = DbFile::Make(path, password);
+  if (!PathExists(path)) {
+    if (!DirectoryExists(file.Directory())) return std::nullopt;
+    try {
+      created = CreateWithRetries(file);
+    } catch (const EDBEngineError& error) {
+      LogDbError(file, std::string("CreateTables -") + error.what());
+      return std::nullopt;
+    }
+  }
+  return KeyTables(file);
+}
+
+bool TKeysDB::Close() {
+  if (!open_) return false;
+  open_ = false;
+  first_.reset();
+  second_.reset();
+  return true;
+}
+
+bool TKeysDB::ReadKey(const std::string& keyId, KeyRecord& record) {
+  if (first_ && first_->ReadKey(keyId, record)) {
+    record.source = 0;
+    return true;
+  }
+  if (second_ && second_->ReadKey(keyId, record)) {
+    record.source = 1;
+    return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string Lookup(KeyTables& tables, std::string_view address, std::string_view keyType,
+                   bool wildcard) {
+  std::string keyId = tables.ReadUrl(address, keyType);
+  if (!keyId.empty() || !wildcard) return keyId;
+  std::string domains;
+  std::string_view rest = address;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view one = Trim(rest.substr(0, comma));
+    if (!one.empty()) {
+      const std::size_t at = one.find('@');
+      if (!domains.empty()) domains += ',';
+      domains += "*@";
+      domains += at == std::string_view::npos ? one : one.substr(at + 1);
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return domains.empty() ? std::string() : tables.ReadUrl(domains, keyType);
+}
+
+}  // namespace
+
+std::string TKeysDB::FindKeyId(std::string_view address, std::string_view keyType, bool wildcard) {
+  std::string keyId;
+  if (second_ && (!first_ || second_->File().Identity() != first_->File().Identity()))
+    keyId = Lookup(*second_, address, keyType, wildcard);
+  if (first_) {
+    std::string firstId = Lookup(*first_, address, keyType, wildcard);
+    if (!firstId.empty()) keyId = std::move(firstId);
+  }
+  return keyId;
+}
+
+bool TKeysDB::WriteKey(KeyRecord& record) {
+  std::optional<KeyTables>& target = record.source == 0 ? first_ : second_;
+  if (!target) return false;
+  return target->WriteKey(record, true);
+}
+
+const std::string& TKeysDB::PasswordOf(std::uint8_t source) const {
+  static const std::string none;
+  const std::optional<KeyTables>& tables = source == 0 ? first_ : second_;
+  return tables ? tables->File().password : none;
+}
+
+std::array<std::uint8_t, 20> TKeysDB::FreshRandom() {
+  // Every protected block gets a value of its own: the random bytes handed
+  // to Open, a counter and fresh bytes of the system's source, hashed. Two
+  // blocks enciphered under one value would share their keystream.
+  std::uint8_t fresh[16] = {};
+  RAND_bytes(fresh, sizeof fresh);
+  Sha1Hasher hasher;
+  hasher.Update(randomBytes_);
+  ++protections_;
+  hasher.Update(&protections_, sizeof protections_);
+  hasher.Update(fresh, sizeof fresh);
+  return hasher.Final();
+}
+
+std::vector<std::uint8_t> TKeysDB::Protect(std::span<const std::uint8_t> plain,
+                                           std::uint8_t source) {
+  const auto random = FreshRandom();
+  engine::TSecretKey secret;
+  secret.RandomBytes = random.data();
+  std::vector<std::uint8_t> result;
+  secret.EncryptBytes(result, plain.data(), PasswordOf(source), plain.size());
+  result.resize(plain.size() + engine::TSecretKey::kRandomSize);
+  return result;
+}
+
+std::optional<std::vector<std::uint8_t>> TKeysDB::Unprotect(std::span<const std::uint8_t> stored,
+                                                            std::uint8_t source) {
+  if (stored.size() < engine::TSecretKey::kRandomSize) return std::nullopt;
+  try {
+    engine::TSecretKey secret;
+    std::vector<std::uint8_t> result;
+    secret.DecryptBytes(result, stored.data(), PasswordOf(source), stored.size());
+    result.resize(stored.size() - engine::TSecretKey::kRandomSize);
+    return result;
+  } catch (const nimbra::Exception&) {
+    return std::nullopt;
+  }
+}
+
+void TKeysDB::SetBlocks(KeyRecord& record, const std::uint8_t* privateBlock,
+                        std::int32_t privateLength, const std::uint8_t* publicBlock,
+                        std::int32_t publicLength) {
+  if (privateLength > 0 && privateBlock)
+    record.block2.Assign(Protect({privateBlock, std::size_t(privateLength)}, record.source));
+  else
+    record.block2.Empty();
+  if (publicLength > 0 && publicBlock)
+    record.block1.Assign(Protect({publicBlock, std::size_t(publicLength)}, record.source));
+  else
+    record.block1.Empty();
+}
+
+void TKeysDB::SetPublicFromLetters(KeyRecord& record, std::string_view first,
+                                   std::string_view second) {
+  const std::vector<std::uint8_t> plain = FromLetters(first, second);
+  if (plain.empty())
+    record.block1.Empty();
+  else
+    record.block1.Assign(Protect(plain, record.source));
+}
+
+void TKeysDB::SetPrivateFromLetters(KeyRecord& record, std::string_view first,
+                                    std::string_view second) {
+  const std::vector<std::uint8_t> plain = FromLetters(first, second);
+  if (plain.empty())
+    record.block2.Empty();
+  else
+    record.block2.Assign(Protect(plain, record.source));
+}
+
+bool TKeysDB::PublicKeyLetters(const KeyRecord& record, std::string& publicKey1,
+                               std::string& publicKey2) {
+  const auto plain = Unprotect(record.block1.Bytes(), record.source);
+  if (!plain) return false;
+  LetterTexts letters = ToLetters(*plain);
+  publicKey1 = std::move(letters.first);
+  publicKey2 = std::move(letters.second);
+  return true;
+}
+
+std::string TKeysDB::PublicBlockText(const KeyRecord& record) {
+  const auto plain = Unprotect(record.block1.Bytes(), record.source);
+  if (!plain) return {};
+  return std::string(plain->begin(), plain->end());
+}
+
+bool TKeysDB::PublicBlockStream(const KeyRecord& record, Stream& stream) {
+  const auto plain = Unprotect(record.block1.Bytes(), record.source);
+  if (!plain) return false;
+  stream.WriteBuffer(plain->data(), plain->size());
+  stream.SetPosition(0);
+  return true;
+}
+
+}  // namespace nimbra::keys

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keys/key_record.h"
+#include "keys/logon_session.h"
+#include "keys/policy_store.h"
+
+namespace nimbra::platform {
+class Machine;
+class LibraryLoader;
+class ProfileFile;
+}  // namespace nimbra::platform
+namespace nimbra::ui {
+class Ui;
+}
+
+namespace nimbra::keys {
+
+class TKeysDB;
+
+// The fixed pass phrase used wherever a user has no password.
+inline constexpr std::string_view kNilPassphrase = "NILPAS9062";
+// The product's service user, which never writes the shared session.
+inline constexpr std::string_view kServiceUser = "NBService";
+
+// The key component: the logged-on user's settings, database passwords and
+// key databases, the text sealing of the users file, the policy store, and
+// the logon. Works on one machine; questions and messages go through the Ui.
+class TNimbraCrypto {
+ public:
+  // programDir: the Windows directory of the program using the component,
+  // where "WS.INI" and "Users.INI" are looked for when the registry does
+  // not name the installation.
+  TNimbraCrypto(platform::Machine& machine, ui::Ui& ui, platform::LibraryLoader& libraries,
+                std::string programDir);
+  virtual ~TNimbraCrypto();
+  TNimbraCrypto(const TNimbraCrypto&) = delete;
+  TNimbraCrypto& operator=(const TNimbraCrypto&) = delete;
+
+  // ---- settings ----
+  // "WS.INI" (through "exePath" of HKLM "\Software\NimbraPost\Current
+  // Version", else beside the program) and the users files it names.
+  void LoadGeneralSettings();
+  // The current user's paths, policy, modes and level.
+  void LoadUserSettings();
+  const std::string& WsIni() const { return wsIni_; }
+  const std::string& MainUsersFile() const { return mainUsers_; }
+  const std::string& SharedUsersFile() const { return sharedUsers_; }
+  // The users file in use: the main one, else the shared one, else
+  // "Users.INI" beside the program.
+  const std::string& UsersFile() const { return usersFile_; }
+  // Key database files (Windows paths) of the first and the second set.
+  const std::string& OwnKeysFile(int set) const { return set == 0 ? ownKeys_[0] : ownKeys_[1]; }
+  const std::string& RecipientsFile(int set) const { return set == 0 ? recips_[0] : recips_[1]; }
+  const std::string& TrustFile(int set) const { return set == 0 ? trust_[0] : trust_[1]; }
+  // Caption of the product's message boxes: "WS.INI" "WorkStation" "INSTALLED".
+  std::string MessageCaption();
+
+  // Where the engine's power tables live.
+  std::string tableDirectory;
+  void SetTableDirectory(std::string directory) { tableDirectory = std::move(directory); }
+  // 0: write imported keys into the first recipients file, 1: the second, 2: both.
+  int storageMode = 0;
+  // Above 1: keys' authority signatures are verified and sent in headers.
+  int signatureMode = 2;
+  // Whether the component shares its logon with the product's other programs.
+  bool shareSessions = true;
+  const std::string& PolicyName() const { return policyName_; }
+  const std::string& DefaultEmail() const { return defaultEmail_; }
+  int UserLevel() const { return userLevel_; }
+  PolicyStore Policies() const;
+
+  // ---- logon ----
+  bool Logon(LogonRecord& record);
+  bool CheckPassword(const std::string& userName, const std::string& password);
+  bool InteractiveLogon();
+  int CardStatus();
+  void Logoff();
+  LogonRecord ReadSession();
+  void WriteSession(const LogonRecord& record);
+  bool LoggedOn() const { return loggedOn_; }
+  const std::string& CurrentUser() const { return currentUser_; }
+  const std::string& PasswordHash() const { return passwordHash_; }
+  const std::string& DatabasePassword(int set) const { return dbPassword_[set == 0 ? 0 : 1]; }
+  // Raised after every successful Logon.
+  std::function<void()> onOpenSession;
+
+  // ---- key databases ----
+  // 100 random bytes from the component's random source.
+  std::vector<std::uint8_t> RandomBytes(std::size_t count = 100);
+  // The random source (the wizard's entropy gatherer); when it fails or is
+  // not set, the system's random source is used.
+  void SetRandomSource(std::function<void(std::uint8_t*, std::size_t)> source) {
+    randomSource_ = std::move(source);
+  }
+  // Opens the own-key pair ("MYKEYS.DAT", shared "MYKeys.DAT") or the
+  // recipients pair ("RECIPS.DAT", shared "Recips.DAT") with the logon's
+  // passwords and fresh random bytes.
+  bool OpenOwnKeys(TKeysDB& db);
+  bool OpenRecipients(TKeysDB& db);
+  // The key the component works on (key creation leaves its result here).
+  KeyRecord currentKey;
+
+  // ---- sealing ----
+  // A users-file entry for a new user: the sealed password and a database
+  // password made from the random data.
+  std::string SealUserPassword(std::string_view password, std::span<const std::uint8_t> randomData);
+  // Short texts ("USERLEVEL") sealed under the component's fixed pass phrase.
+  std::string SealText(std::string_view text) const;
+  std::optional<std::string> UnsealText(std::string_view sealed) const;
+
+  platform::Machine& Machine() const { return machine_; }
+  ui::Ui& Ui() const { return ui_; }
+
+ protected:
+  // Host path of a Windows path of the machine (empty when it has none).
+  std::string Host(const std::string& windowsPath) const;
+  bool FileExists(const std::string& windowsPath) const;
+  // The entry of a user in section "Users" of a users file, nullopt when
+  // missing.
+  std::optional<std::string> UserEntry(const std::string& usersFile, const std::string& user) const;
+  void Message(std::string_view text, std::string_view caption = {});
+
+ private:
+  // External authentication library.
+  struct ExtAuth;
+  std::unique_ptr<ExtAuth> LoadExtAuth();
+  void FreeExtAuth(std::unique_ptr<ExtAuth> library);
+  std::optional<bool> ExternalLogon();
+  bool LogonWindow();
+  bool OpenPair(TKeysDB& db, const std::string* files);
+  LogonSession& Session();
+  void FillRecord(LogonRecord& record) const;
+
+  platform::Machine& machine_;
+  ui::Ui& ui_;
+  platform::LibraryLoader& libraries_;
+  std::string programDir_;
+  std::string wsIni_;
+  std::string mainUsers_;
+  std::string sharedUsers_;
+  std::string usersFile_;
+  std::string ownKeys_[2];
+  std::string recips_[2];
+  std::string trust_[2];
+  std::string policyName_ = "Default";
+  std::string defaultEmail_;
+  int userLevel_ = 0;
+  bool loggedOn_ = false;
+  std::string currentUser_;
+  std::string passwordHash_;
+  std::string dbPassword_[2];
+  std::unique_ptr<LogonSession> session_;
+  std::function<void(std::uint8_t*, std::size_t)> randomSource_;
+};
+
+// The key manager component of the wizard: the key component with the
+// operations the installation adds (key creation, imports).
+class TNimbraMGR : public TNimbraCrypto {
+ public:
+  using TNimbraCrypto::TNimbraCrypto;
+};
+
+}  // namespace nimbra::keys

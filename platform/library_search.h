@@ -9,6 +9,8 @@
 
 namespace nimbra::platform {
 
+class Machine;
+
 // Maps a Windows path ("C:\WINDOWS\SYSTEM\pgpsdk.dll") to the host path that
 // stands for it in the machine. Existing names are matched without regard to
 // case; the result need not exist.
@@ -46,6 +48,14 @@ std::string WithDefaultExtension(std::string_view name, std::string_view extensi
 // the first regular file that exists in the machine.
 std::optional<std::string> FindOnSearchPath(const std::string& name, const SearchPath& search,
                                             const PathResolver& resolve);
+
+// The machine's own path resolution (case-insensitive, 8.3 names); a path
+// outside every drive resolves to an empty host path, which exists nowhere.
+PathResolver ResolverFor(const Machine& machine);
+// The classic search of a program started from program_dir on the machine:
+// its current directory, system and Windows folders, and a PATH of the
+// system and Windows folders.
+SearchPath SearchPathFor(const Machine& machine, const std::string& program_dir);
 
 // Upper-cases ASCII letters, as Windows compares file and object names.
 std::string AsciiUpper(std::string_view text);

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/tests/temp_machine.h"
+#include "platform/fixture.h"
 
 namespace nimbra::platform {
 namespace {
@@ -29,22 +29,22 @@ class Counter : public LibraryStandIn {
 class LibraryLoaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.Touch("C:\\WINDOWS\\SYSTEM\\Calyxx.dll");
-    machine_.Touch("C:\\Apps\\MailDB32.dll");
-    machine_.Touch("C:\\Apps\\Plain.dll");
-    machine_.Touch("C:\\Tools\\pgpsdk.dll");
+    machine_.PutFile("C:\\WINDOWS\\SYSTEM\\Calyxx.dll", "MZ");
+    machine_.PutFile("C:\\Apps\\MailDB32.dll", "MZ");
+    machine_.PutFile("C:\\Apps\\Plain.dll", "MZ");
+    machine_.PutFile("C:\\Tools\\pgpsdk.dll", "MZ");
     SearchPath search;
     search.program_dir = "C:\\Setup";
     search.system_dir = "C:\\WINDOWS\\SYSTEM";
     search.windows_dir = "C:\\WINDOWS";
     search.path = "C:\\Nothing;;C:\\Tools";
-    loader_ = std::make_unique<LibraryLoader>(search, machine_.Resolver());
+    loader_ = std::make_unique<LibraryLoader>(search, ResolverFor(*machine_));
     auto factory = [](const LoadedFile& f) { return std::make_unique<Counter>(f); };
     loader_->RegisterStandIn("CALYXX.DLL", factory);
     loader_->RegisterStandIn("maildb32.dll", factory);
     loader_->RegisterStandIn("pgpsdk.dll", factory);
   }
-  TempMachine machine_;
+  TestMachine machine_;
   std::unique_ptr<LibraryLoader> loader_;
 };
 

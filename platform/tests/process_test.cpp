@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/tests/temp_machine.h"
+#include "platform/fixture.h"
 
 namespace nimbra::platform {
 namespace {
@@ -12,18 +12,19 @@ namespace {
 class ProcessesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.Touch("C:\\PROGRA~1\\NIMBRA~1\\NIMBRA.EXE");
-    machine_.Touch("C:\\Program Files\\NimbraPost\\Peruse.exe");
-    machine_.Touch("C:\\WINDOWS\\SYSTEM\\regsvr32.exe");
-    machine_.Touch("D:\\SETUP\\setup.exe");
+    machine_.PutFile("C:\\PROGRA~1\\NIMBRA~1\\NIMBRA.EXE", "MZ");
+    machine_.PutFile("C:\\Program Files\\NimbraPost\\Peruse.exe", "MZ");
+    machine_.PutFile("C:\\WINDOWS\\SYSTEM\\regsvr32.exe", "MZ");
+    machine_.AddDrive('D', DriveType::CdRom, "NIMBRA40");
+    machine_.PutFile("D:\\SETUP\\setup.exe", "MZ");
     SearchPath search;
     search.program_dir = "D:\\SETUP";
     search.current_dir = "D:\\SETUP";
     search.system_dir = "C:\\WINDOWS\\SYSTEM";
     search.windows_dir = "C:\\WINDOWS";
-    processes_ = std::make_unique<Processes>(machine_.Root(), machine_.Resolver(), search);
+    processes_ = std::make_unique<Processes>(machine_.Root(), ResolverFor(*machine_), search);
   }
-  TempMachine machine_;
+  TestMachine machine_;
   std::unique_ptr<Processes> processes_;
 };
 
@@ -136,7 +137,7 @@ TEST(TableFile, FieldsSurviveAnyTextAndHandWrittenLinesAreRead) {
     EXPECT_EQ(TableFile::EncodeField(text).find_first_of("\t\r\n"), std::string::npos);
   }
   EXPECT_EQ(TableFile::DecodeField("100% sure %4"), "100% sure %4");
-  TempMachine machine;
+  TestMachine machine;
   std::filesystem::path path = EmulationFolder(machine.Root()) / "t.txt";
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path) << "# comment\r\n\r\na\tb\r\nsingle\n";

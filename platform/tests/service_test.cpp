@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/tests/temp_machine.h"
+#include "platform/fixture.h"
 
 namespace nimbra::platform {
 namespace {
 
 TEST(Services, StopStartAndTheErrorsOfEachState) {
-  TempMachine machine;
-  machine.Touch("C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE");
-  ServiceManager manager(machine.Root(), machine.Resolver());
+  TestMachine machine;
+  machine.PutFile("C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE", "MZ");
+  ServiceManager manager(machine.Root(), ResolverFor(*machine));
   manager.Put({"Nimbra", "NimbraPost Root Service", ServiceState::Running,
                "C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE -service", false});
 
@@ -34,7 +34,7 @@ TEST(Services, StopStartAndTheErrorsOfEachState) {
 }
 
 TEST(Services, AServiceThatIgnoresStopStaysPending) {
-  TempMachine machine;
+  TestMachine machine;
   ServiceManager manager(machine.Root());
   manager.Put({"Nimbra", "NimbraPost Root Service", ServiceState::Running, "", true});
   std::optional<Service> service = manager.OpenService("Nimbra");
@@ -47,8 +47,8 @@ TEST(Services, AServiceThatIgnoresStopStaysPending) {
 }
 
 TEST(Services, CreateAndDelete) {
-  TempMachine machine;
-  ServiceManager manager(machine.Root(), machine.Resolver());
+  TestMachine machine;
+  ServiceManager manager(machine.Root(), ResolverFor(*machine));
   std::optional<Service> created =
       manager.CreateService("Nimbra", "NimbraPost Root Service", "C:\\NB\\NimbraSrv.exe");
   ASSERT_TRUE(created.has_value());
@@ -62,7 +62,7 @@ TEST(Services, CreateAndDelete) {
   // The service program is missing from the machine: it cannot start.
   EXPECT_FALSE(created->Start());
   EXPECT_EQ(manager.LastError(), 2u);
-  machine.Touch("C:\\NB\\NimbraSrv.exe");
+  machine.PutFile("C:\\NB\\NimbraSrv.exe", "MZ");
   EXPECT_TRUE(created->Start());
 
   EXPECT_TRUE(created->Delete());

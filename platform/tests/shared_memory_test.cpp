@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/tests/temp_machine.h"
+#include "platform/fixture.h"
 
 namespace nimbra::platform {
 namespace {
@@ -22,7 +22,7 @@ bool NameExists(const std::string& posixName) {
 }
 
 TEST(SharedMemory, CreatorGetsZerosSecondOpenerSharesBytesAndLastCloseRemoves) {
-  TempMachine machine;
+  TestMachine machine;
   std::string posix = SharedMemory::PosixName(machine.Root(), "xpslg");
   {
     SharedMemory first(machine.Root(), "xpslg", 172);
@@ -49,7 +49,7 @@ TEST(SharedMemory, CreatorGetsZerosSecondOpenerSharesBytesAndLastCloseRemoves) {
 }
 
 TEST(SharedMemory, NamesAreScopedToTheMachineAndCaseSensitive) {
-  TempMachine one, two;
+  TestMachine one, two;
   SharedMemory a(one.Root(), "xpslg", 16);
   SharedMemory b(two.Root(), "xpslg", 16);
   SharedMemory c(one.Root(), "XPSLG", 16);
@@ -66,7 +66,7 @@ TEST(SharedMemory, NamesAreScopedToTheMachineAndCaseSensitive) {
 }
 
 TEST(SharedMemory, SeenAcrossForkAndFreedWhenItsUsersDie) {
-  TempMachine machine;
+  TestMachine machine;
   SharedMemory parent(machine.Root(), "xpslg", 172);
   parent.Bytes()[0] = 42;
   pid_t child = fork();

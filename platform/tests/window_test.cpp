@@ -4,13 +4,13 @@
 
 #include <fstream>
 
-#include "platform/tests/temp_machine.h"
+#include "platform/fixture.h"
 
 namespace nimbra::platform {
 namespace {
 
 TEST(Windows, FindAndCloseByTitleUnlessTheWindowIgnoresQuit) {
-  TempMachine machine;
+  TestMachine machine;
   Windows windows(machine.Root());
   WindowHandle proxy = windows.Open("TNimbraForm", "Nimbra.exe");
   WindowHandle queue = windows.Open("TQueueForm", "NimbraQue.exe", /*ignores_quit=*/true);
@@ -42,7 +42,7 @@ TEST(Windows, FindAndCloseByTitleUnlessTheWindowIgnoresQuit) {
 }
 
 TEST(Windows, ReadsAHandSeededTable) {
-  TempMachine machine;
+  TestMachine machine;
   std::filesystem::path table = EmulationFolder(machine.Root()) / "windows.txt";
   std::filesystem::create_directories(table.parent_path());
   std::ofstream(table) << "# seeded by a test\n"

@@ -1,5 +1,7 @@
 #include "setup/unattended.h"
 
+#include <map>
+
 #include "core/strings.h"
 
 namespace nimbra::setup {
@@ -8,6 +10,9 @@ namespace {
 
 constexpr int kMaxSteps = 1000;
 constexpr int kMaxMouseMoves = 100000;
+// A page met this often again has sent the run round in a circle (a check
+// that jumps back to an earlier page with the same answers).
+constexpr int kMaxVisits = 20;
 
 std::string Stuck(AnswerFileUi& ui, const std::string& page, const std::string& what) {
   std::string reason = "page " + page + " " + what;
@@ -19,11 +24,16 @@ std::string Stuck(AnswerFileUi& ui, const std::string& page, const std::string& 
 
 int Walk(TSetupForm& wizard, AnswerFileUi& ui, std::string& reason) {
   ui::Form& form = wizard.Form();
+  std::map<std::string, int> visits;
   for (int step = 0; step < kMaxSteps; ++step) {
     const std::string page = form.ActivePage();
     if (page.empty()) {
       reason = "the wizard shows no page";
       ui.LogLine("STUCK " + reason);
+      return ui::kExitStuck;
+    }
+    if (++visits[page] > kMaxVisits) {
+      reason = Stuck(ui, page, "keeps coming back");
       return ui::kExitStuck;
     }
     ui.ApplySection(form, page);

@@ -1,0 +1,224 @@
+// Walks every page sequence unattended on fresh machines.
+
+#include "core/strings.h"
+#include "setup/tests/wizard_fixture.h"
+
+namespace nimbra::setup::testing {
+namespace {
+
+const std::vector<std::string> kStandard =
+    WizardTest::Pages({"1",  "2",  "3",  "4",  "5",  "6",  "28", "7",  "8",  "9",
+                       "10", "11", "12", "13", "14", "18", "15", "16", "17", "19"});
+
+TEST_F(WizardTest, StandardSequenceRunsToFinishForTypesZeroAndOne) {
+  for (int type : {0, 1}) {
+    ScriptType(type);
+    Result r = Run(kDesktopAnswers);
+    EXPECT_EQ(r.code, 0) << r.reason;
+    EXPECT_EQ(r.pages, kStandard) << "type " << type;
+    EXPECT_EQ(Text("Next"), "&Continue");
+    EXPECT_FALSE(wizard->Form().At("Prev").enabled);  // completion page leaves only Finish
+  }
+}
+
+TEST_F(WizardTest, MissingSettingsFileGivesTheStandardSequence) {
+  Result r = Run(kDesktopAnswers);
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, kStandard);
+  EXPECT_EQ(wizard->Settings().ScriptName, "WsScript.txt");
+  EXPECT_EQ(wizard->Settings().InstallType, 0);
+}
+
+TEST_F(WizardTest, ThicketSequenceHasSharedDataAndPgpPages) {
+  ScriptType(2);
+  Result r = Run(kDesktopAnswers);
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1",  "2",  "3",  "4",  "5",  "6",  "6a",  "28", "7",  "8",  "9",
+                            "10", "11", "12", "13", "14", "18", "PGP", "15", "16", "17", "19"}));
+  // Leaving page 6 put the shared location below the data location.
+  EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\NimbraPost\\Data\\Shared\\");
+}
+
+TEST_F(WizardTest, PalisadeSequenceIsTheGatewayWithRetitledDataPages) {
+  ScriptType(3);
+  Result r = Run(kDesktopAnswers);
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"25", "2",  "27", "24", "4",  "5",  "6",  "6a", "20", "32", "33",
+                            "34", "35", "36", "9",  "10", "12", "14", "26", "17", "19"}));
+  EXPECT_TRUE(wizard->Settings().GatewayServer);
+  EXPECT_EQ(Text("ProgGroupName"), "NimbraPost Thicket Gateway");
+  EXPECT_EQ(Text("DataBox"), "NimbraPost Primary Data Files");
+  EXPECT_EQ(Text("SharedDataHeading"), "Enter a Location for the NimbraPost Secondary Data Files");
+  EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\NimbraPost\\Data\\Secondary\\");
+}
+
+TEST_F(WizardTest, CanopyServerTypeChoiceBuildsTheMatchingSequence) {
+  struct Case {
+    const char* press;
+    std::vector<std::string> pages;
+    bool gateway, keyServer, database;
+  };
+  const std::vector<std::string> head = Pages({"25", "2", "27", "31"});
+  auto with = [&](std::initializer_list<const char*> rest) {
+    auto all = head;
+    for (auto& p : Pages(rest)) all.push_back(p);
+    return all;
+  };
+  const Case cases[] = {
+      {"Next",
+       with({"4", "5", "6", "6a", "22", "23", "24", "9", "10", "12", "14", "26", "17", "19"}),
+       false, false, false},
+      {"InternetServer",
+       with({"4", "5", "6", "6a", "22", "23", "24", "9", "10", "12", "14", "26", "17", "19"}),
+       false, false, false},
+      {"InternetGateway",
+       with({"24", "4", "5", "6", "6a", "20", "32", "33", "34", "35", "36", "9", "10", "12", "14",
+             "26", "17", "19"}),
+       true, false, false},
+      {"KeyServer", with({"4", "5", "6", "6a", "32", "10", "12", "14", "26", "17", "19"}), false,
+       true, false},
+      {"ClientDatabase", with({"24", "4", "5", "6", "21", "12", "14", "15", "19"}), false, false,
+       true},
+  };
+  for (const Case& c : cases) {
+    ScriptType(4);
+    Result r = Run(std::string(kDesktopAnswers) + "[TabSheet31]\r\nPress=" + c.press + "\r\n");
+    EXPECT_EQ(r.code, 0) << c.press << ": " << r.reason;
+    EXPECT_EQ(r.pages, c.pages) << c.press;
+    const InstallSettings& s = wizard->Settings();
+    EXPECT_EQ(s.GatewayServer, c.gateway) << c.press;
+    EXPECT_EQ(s.KeyServerOnly, c.keyServer) << c.press;
+    EXPECT_EQ(s.DatabaseOnly, c.database) << c.press;
+    EXPECT_EQ(s.SharedInstaller, c.database) << c.press;
+  }
+}
+
+TEST_F(WizardTest, WorkstationSequenceTakesTheSharedDatabaseLocation) {
+  Script("[PRODUCT]\r\nRunType=5\r\n[DBINSTALLER]\r\nFILES=F:\\Shared\\Data\\\r\n");
+  Result r = Run("");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"Orva", "2", "4", "5", "6", "28", "7", "8", "18", "14", "15", "19"}));
+  EXPECT_EQ(wizard->Form().caption, "NimbraPost Workstation Install");
+  EXPECT_EQ(Text("UserName"), "");
+  // Page 5 moved the data location to the program drive C.
+  EXPECT_EQ(Text("DataLocation"), "C:\\Shared\\Data\\");
+}
+
+TEST_F(WizardTest, OrvantaServerAndWorkstationSequences) {
+  for (int type : {6, 7}) {
+    ScriptType(type);
+    Result r =
+        Run("[TabSheet6]\r\nDataLocation=C:\\Orvanta\\Data\r\n"
+            "[TabSheet12]\r\nUserName=admin\r\n");
+    EXPECT_EQ(r.code, 0) << r.reason;
+    EXPECT_EQ(r.pages, Pages({"Orva", "2", "4", "5", "6", "21", "12", "14", "15", "19"}));
+    EXPECT_EQ(wizard->Form().caption, "Orvanta Enrollment Server Install");
+    EXPECT_TRUE(wizard->Settings().SharedInstaller);
+    EXPECT_EQ(Text("SoftwareLocation"), "C:\\Program Files\\Orvanta\\");
+    EXPECT_EQ(Text("ProgGroupName"), "Orvanta");
+    EXPECT_EQ(Text("NewPassLabel"), "Pass Phrase");
+    EXPECT_FALSE(wizard->Form().At("PassWarning").visible);
+    EXPECT_EQ(Text("ThankYou"), "Thank you for Installing Orvanta");
+  }
+  ScriptType(8);
+  Result r = Run("");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"Orva", "2", "4", "5", "6", "28", "7", "8", "18", "14", "15", "19"}));
+  EXPECT_EQ(wizard->Form().caption, "Orvanta Workstation Install");
+  // The builder's locations, before any page is left.
+  r = Run("[TabSheetOrva]\r\nPress=ExitSetup\r\n[Answers]\r\nExitSetup=OK\r\n");
+  EXPECT_EQ(r.code, ui::kExitUserExit);
+  EXPECT_EQ(Text("DataLocation"), "C:\\Program Files\\Orvanta\\Data\\");
+  EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\Orvanta\\LocalData\\");
+}
+
+TEST_F(WizardTest, JoiningAnExistingDatabaseSwitchesToTheClientSequence) {
+  ScriptType(1);
+  machine.PutFile("C:\\Program Files\\NimbraPost\\Data\\Users.ini", "");
+  Result r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nJoinExistingDatabase=Yes\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1", "2", "3", "4", "5", "6", "28", "7", "8", "18", "14", "15", "19"}));
+  EXPECT_TRUE(wizard->Settings().JoinExistingDatabase);
+  EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\NimbraPost\\LocalData\\");
+
+  // Answering No keeps the standard sequence.
+  r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nJoinExistingDatabase=No\r\n");
+  EXPECT_EQ(r.pages, kStandard);
+  EXPECT_FALSE(wizard->Settings().JoinExistingDatabase);
+}
+
+TEST_F(WizardTest, JoiningFromTheSharedDataPage) {
+  ScriptType(2);
+  machine->AddDrive('E', machine.Root() / "drive_e", platform::DriveType::Fixed);
+  machine.PutFile("E:\\Shared\\Users.ini", "");
+  Result r = Run(std::string(kDesktopAnswers) +
+                 "[TabSheet6a]\r\nSharedDataLocation=E:\\\\Shared\r\n"
+                 "[Answers]\r\nJoinExistingDatabase=Yes\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages,
+            Pages({"1", "2", "3", "4", "5", "6", "6a", "28", "7", "8", "18", "14", "15", "19"}));
+  EXPECT_EQ(Text("SharedDataLocation"), "E:\\Shared\\");
+}
+
+TEST_F(WizardTest, WorkstationNeverAsksToJoin) {
+  ScriptType(5);
+  machine.PutFile("C:\\Program Files\\NimbraPost\\Data\\Users.ini", "");
+  Result r = Run("[TabSheet6]\r\nDataLocation=C:\\Program Files\\NimbraPost\\Data\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  for (const auto& line : r.log) EXPECT_NE(line.rfind("QUESTION", 0), 0u) << line;
+}
+
+TEST_F(WizardTest, KeepingAPreviousInstallationTakesTheUpdateSequence) {
+  ScriptType(1);
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "Version",
+                    "NimbraPost Bramble 4.0");
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "InstallDir", "C:\\NP\\");
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "DataDir", "C:\\NP\\Data\\");
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "GroupName", "NP");
+  Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "15", "16", "17", "19"}));
+  const auto& summary = wizard->Form().At("InstallSet").items;
+  ASSERT_GE(summary.size(), 5u);
+  EXPECT_EQ(summary[4].text, "Updating From = NimbraPost Bramble 4.0");
+  EXPECT_FALSE(wizard->Settings().CreateNewKeys);
+
+  // "Create new keys" continues with the page after the licence page.
+  r = Run(std::string(kDesktopAnswers) + "[TabSheetOverWrite]\r\nPress=NewInstall\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  auto expected = kStandard;
+  expected.insert(expected.begin() + 2, "TabSheetOverWrite");
+  EXPECT_EQ(r.pages, expected);
+  EXPECT_TRUE(wizard->Settings().CreateNewKeys);
+}
+
+TEST_F(WizardTest, PerUserPreviousInstallationIsFoundToo) {
+  ScriptType(2);
+  machine.SetString("HKCU\\Software\\NimbraPost\\Current Version", "Version", "Thicket 4.0");
+  Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "PGP", "15", "16", "17", "19"}));
+  EXPECT_EQ(wizard->Settings().PreviousSequence, "03.00.00");
+}
+
+TEST_F(WizardTest, IgnoredOlderGenerationLeadsToTheMigrationSequence) {
+  ScriptType(1);
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "Version", "2.1");
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "InstallDir", "C:\\VRX\\");
+  machine.PutFile("C:\\VRX\\SAB.INI", "[Registration]\r\nVersion=2.15\r\n");
+  Result r = Run(std::string(kDesktopAnswers) +
+                 "[Answers]\r\nOldVersionDetected=Ignore\r\n"
+                 "[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "3", "4", "5", "6", "28", "7", "8", "11", "12",
+                            "13", "14", "18", "15", "16", "17", "19"}));
+  EXPECT_TRUE(wizard->Settings().OldVersionFound);
+  EXPECT_EQ(wizard->Settings().OldVersionText, "2.15");
+
+  r = Run("[Answers]\r\nOldVersionDetected=Cancel\r\n");
+  EXPECT_EQ(r.code, ui::kExitStopped);
+  EXPECT_TRUE(r.pages.empty());
+}
+
+}  // namespace
+}  // namespace nimbra::setup::testing

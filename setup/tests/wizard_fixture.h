@@ -1,0 +1,73 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fixture.h"
+#include "setup/answer_ui.h"
+#include "setup/tsetup_form.h"
+#include "setup/unattended.h"
+#include "ui/event_log.h"
+
+namespace nimbra::setup::testing {
+
+// A fresh machine with the installer on CD-ROM drive D and helpers to run
+// the wizard unattended on it.
+class WizardTest : public ::testing::Test {
+ public:
+  WizardTest() { machine.AddDrive('D', platform::DriveType::CdRom, "NIMBRA40"); }
+
+  void Script(const std::string& text) { machine.PutFile("D:\\Script.txt", text); }
+  void ScriptType(int runType) {
+    Script("[PRODUCT]\r\nInstaller=NimbraPost Test\r\nRelease=4.1\r\nRunType=" +
+           std::to_string(runType) + "\r\n");
+  }
+
+  struct Result {
+    int code = -1;
+    std::string reason;
+    std::vector<std::string> pages;     // PAGE lines in order
+    std::vector<std::string> messages;  // message box texts
+    std::vector<std::string> log;
+  };
+
+  // Runs the wizard with the answer file; keeps the wizard for inspection.
+  Result Run(const std::string& answers) {
+    log = std::make_unique<ui::EventLog>();
+    ui = std::make_unique<AnswerFileUi>(answers);
+    ui->SetLog(log.get());
+    wizard = std::make_unique<TSetupForm>(*ui, *machine, "D:\\");
+    Result r;
+    r.code = RunUnattended(*wizard, *ui, &r.reason);
+    for (const auto& line : log->Lines()) {
+      if (line.rfind("PAGE ", 0) == 0) r.pages.push_back(line.substr(5));
+    }
+    r.messages = ui->Messages();
+    r.log = log->Lines();
+    return r;
+  }
+
+  // The pages of a sequence, by their short numbers ("1", "6a", "Orva", ...).
+  static std::vector<std::string> Pages(std::initializer_list<const char*> numbers) {
+    std::vector<std::string> out;
+    for (const char* n : numbers) out.push_back(std::string("TabSheet") + n);
+    return out;
+  }
+
+  std::string Text(const char* control) { return wizard->Form().At(control).text; }
+
+  platform::TestMachine machine;
+  std::unique_ptr<ui::EventLog> log;
+  std::unique_ptr<AnswerFileUi> ui;
+  std::unique_ptr<TSetupForm> wizard;
+};
+
+// Answers that carry a desktop run through its checks.
+inline const char* kDesktopAnswers =
+    "[TabSheet11]\r\nPrimeEmail=jane@example.com\r\n"
+    "[TabSheet12]\r\nNewPass=secret\r\nConfirmPass=secret\r\n";
+
+}  // namespace nimbra::setup::testing

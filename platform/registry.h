@@ -32,15 +32,15 @@
 #include <string_view>
 #include <vector>
 
-#include "core/error.h"
+#include "platform/machine_error.h"
 
 namespace nimbra::platform {
 
 // Every registry failure: a missing value, a value of the wrong type, a key
 // that cannot be created, a file that cannot be read or written.
-class ERegistryException : public nimbra::Exception {
+class ERegistryException : public PlatformError {
  public:
-  using nimbra::Exception::Exception;
+  using PlatformError::PlatformError;
 };
 
 // Malformed registry text (a hive file or a .reg import); the message names

@@ -44,15 +44,6 @@ std::string HeaderText(const std::vector<std::string>& header) {
   return text;
 }
 
-std::string RowText(const TableFile::Row& row) {
-  std::string line;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) line += '\t';
-    line += TableFile::EncodeField(row[i]);
-  }
-  return line + "\n";
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -72,7 +63,7 @@ TableFile::TableFile(std::filesystem::path path, std::vector<std::string> header
 std::string TableFile::EncodeField(std::string_view text) {
   std::string encoded;
   for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F || c == '%') {
+    if (c < 0x20 || c == 0x7F || c == '%' || c == '#') {
       char escape[4];
       std::snprintf(escape, sizeof escape, "%%%02X", c);
       encoded += escape;
@@ -98,23 +89,39 @@ std::string TableFile::DecodeField(std::string_view text) {
 }
 
 std::vector<TableFile::Row> TableFile::Read() const {
-  std::vector<Row> rows;
   std::ifstream in(path_, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseRows(text.str());
+}
+
+std::vector<TableFile::Row> TableFile::ParseRows(std::string_view text) {
+  std::vector<Row> rows;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
     Row row;
-    std::size_t start = 0;
     for (;;) {
-      std::size_t tab = line.find('\t', start);
-      row.push_back(DecodeField(std::string_view(line).substr(start, tab - start)));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
+      std::size_t tab = line.find('\t');
+      row.push_back(DecodeField(line.substr(0, tab)));
+      if (tab == std::string_view::npos) break;
+      line.remove_prefix(tab + 1);
     }
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+std::string TableFile::FormatRow(const Row& row) {
+  std::string line;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i > 0) line += '\t';
+    line += EncodeField(row[i]);
+  }
+  return line + "\n";
 }
 
 void TableFile::Update(const std::function<bool(std::vector<Row>& rows)>& change) {
@@ -122,7 +129,7 @@ void TableFile::Update(const std::function<bool(std::vector<Row>& rows)>& change
   std::vector<Row> rows = Read();
   if (!change(rows)) return;
   std::string text = HeaderText(header_);
-  for (const Row& row : rows) text += RowText(row);
+  for (const Row& row : rows) text += FormatRow(row);
   std::filesystem::path temp = path_;
   temp += ".tmp";
   {
@@ -141,7 +148,7 @@ void TableFile::Append(const Row& row) {
   bool fresh = !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0;
   std::ofstream out(path_, std::ios::binary | std::ios::app);
   if (fresh) out << HeaderText(header_);
-  out << RowText(row);
+  out << FormatRow(row);
   if (!out.flush()) throw PlatformError("cannot append to " + path_.string());
 }
 

@@ -13,7 +13,7 @@ namespace nimbra::platform {
 std::filesystem::path EmulationFolder(const std::filesystem::path& machine_root);
 
 // A line-oriented text table: one row per line, fields separated by TAB,
-// blank lines and lines starting with '#' ignored. Inside a field, '%',
+// blank lines and lines starting with '#' ignored. Inside a field, '%', '#',
 // TAB, CR, LF and the other control characters are written as "%XX"
 // (upper-case hex), so any text survives the round trip.
 //
@@ -38,6 +38,9 @@ class TableFile {
   // Adds one row at the end, under the lock (creates the file with its header).
   void Append(const Row& row);
 
+  // The rows of a table text, and one row as a line of it (with its LF).
+  static std::vector<Row> ParseRows(std::string_view text);
+  static std::string FormatRow(const Row& row);
   static std::string EncodeField(std::string_view text);
   static std::string DecodeField(std::string_view text);
 

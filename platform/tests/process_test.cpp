@@ -145,9 +145,10 @@ TEST(TableFile, FieldsSurviveAnyTextAndHandWrittenLinesAreRead) {
   EXPECT_EQ(table.Read(), (std::vector<TableFile::Row>{{"a", "b"}, {"single"}}));
   table.Update([](std::vector<TableFile::Row>& rows) {
     rows.erase(rows.begin());
+    rows.push_back({"#not a comment", ""});  // a leading '#' must not turn a row into a comment
     return true;
   });
-  EXPECT_EQ(table.Read(), (std::vector<TableFile::Row>{{"single"}}));
+  EXPECT_EQ(table.Read(), (std::vector<TableFile::Row>{{"single"}, {"#not a comment", ""}}));
 }
 
 }  // namespace

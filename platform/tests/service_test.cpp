@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fixture.h"
+#include "platform/service_net_command.h"
 
 namespace nimbra::platform {
 namespace {
@@ -71,6 +72,30 @@ TEST(Services, CreateAndDelete) {
   EXPECT_EQ(manager.LastError(), kErrorServiceDoesNotExist);
   EXPECT_EQ(ServiceStateFromName("Stop-Pending"), ServiceState::StopPending);
   EXPECT_EQ(ServiceStateName(ServiceState::Paused), "paused");
+}
+
+TEST(Services, NetStartAndStopActOnTheTable) {
+  TestMachine machine;
+  machine.PutFile("C:\\NB\\NimbraSrv.exe", "MZ");
+  ServiceManager services(machine.Root(), ResolverFor(*machine));
+  services.CreateService("Nimbra", "NimbraPost Root Service", "C:\\NB\\NimbraSrv.exe");
+  Processes processes(machine.Root(), ResolverFor(*machine), SearchPathFor(*machine, "C:\\NB"));
+  InstallNetCommand(processes, services);
+
+  ProcessResult started =
+      processes.CreateProcess({}, "NET START \"NimbraPost Root Service\"", ShowWindow::Hide, true);
+  EXPECT_TRUE(started.Started());
+  EXPECT_EQ(started.exit_code, 0u);
+  EXPECT_EQ(services.Find("Nimbra")->state, ServiceState::Running);
+  // Already running, and an unknown service: the tool's failure code.
+  EXPECT_EQ(processes.CreateProcess({}, "net start nimbra", ShowWindow::Hide, true).exit_code, 2u);
+  EXPECT_EQ(processes.CreateProcess({}, "net start \"No Such\"", ShowWindow::Hide, true).exit_code,
+            2u);
+  EXPECT_EQ(processes.CreateProcess({}, "net stop NimbraPost Root Service", ShowWindow::Hide, true)
+                .exit_code,
+            0u);
+  EXPECT_EQ(services.Find("Nimbra")->state, ServiceState::Stopped);
+  EXPECT_EQ(processes.Journal().Entries().size(), 4u);
 }
 
 }  // namespace

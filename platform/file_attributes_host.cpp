@@ -32,6 +32,12 @@ std::optional<std::uint32_t> ReadDosAttrib(const std::filesystem::path& path) {
 
 }  // namespace
 
+std::optional<std::uint32_t> HostStoredDosBits(const std::filesystem::path& path) {
+  const std::optional<std::uint32_t> bits = ReadDosAttrib(path);
+  if (!bits) return std::nullopt;
+  return *bits & kStoredBits;
+}
+
 std::optional<std::uint32_t> HostFileAttributes(const std::filesystem::path& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;

@@ -12,13 +12,13 @@ bool MatchPlain(std::string_view pattern, std::string_view name) {
   std::size_t p = 0, n = 0;
   std::size_t star = std::string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() &&
-        (pattern[p] == '?' || AnsiUpperChar(pattern[p]) == AnsiUpperChar(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       resume = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || AnsiUpperChar(pattern[p]) == AnsiUpperChar(name[n]))) {
+      ++p;
+      ++n;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       n = ++resume;

@@ -31,21 +31,27 @@ struct FoundEntry {
 // alike; names starting with "." are hidden without asking the host.
 bool IsOrdinary(const fs::path& path, std::string_view name) {
   if (!name.empty() && name[0] == '.') return false;
-  const std::optional<std::uint32_t> bits = HostFileAttributes(path);
-  return bits && (*bits & (attr::Hidden | attr::System)) == 0;
+  const std::optional<std::uint32_t> bits = HostStoredDosBits(path);
+  return !bits || (*bits & (attr::Hidden | attr::System)) == 0;
 }
 
-std::vector<FoundEntry> ReadFolder(const fs::path& dir) {
-  std::vector<FoundEntry> entries;
+// The files and folders of one host folder in name order; nullopt when the
+// folder cannot be read or was met before (a link back up the tree).
+std::optional<std::vector<FoundEntry>> ReadFolder(const fs::path& dir,
+                                                  std::set<std::pair<dev_t, ino_t>>& visited) {
   const std::unique_ptr<DIR, int (*)(DIR*)> handle(::opendir(dir.c_str()), ::closedir);
-  if (!handle) return entries;
+  struct stat st;
+  if (!handle || ::fstat(::dirfd(handle.get()), &st) != 0 ||
+      !visited.insert({st.st_dev, st.st_ino}).second) {
+    return std::nullopt;
+  }
+  std::vector<FoundEntry> entries;
   while (const dirent* entry = ::readdir(handle.get())) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     bool is_directory = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      struct stat st;
-      if (::stat((dir / name).c_str(), &st) != 0) continue;
+      if (::fstatat(::dirfd(handle.get()), entry->d_name, &st, 0) != 0) continue;
       is_directory = S_ISDIR(st.st_mode);
       if (!is_directory && !S_ISREG(st.st_mode)) continue;
     } else if (!is_directory && entry->d_type != DT_REG) {
@@ -62,16 +68,15 @@ std::vector<FoundEntry> ReadFolder(const fs::path& dir) {
 
 void Walk(const fs::path& dir, const std::string& windows_dir, std::string_view pattern,
           std::set<std::pair<dev_t, ino_t>>& visited, std::vector<std::string>& out) {
-  struct stat st;
-  if (::stat(dir.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) return;
-  const std::vector<FoundEntry> entries = ReadFolder(dir);
-  for (const FoundEntry& entry : entries) {
+  const std::optional<std::vector<FoundEntry>> entries = ReadFolder(dir, visited);
+  if (!entries) return;
+  for (const FoundEntry& entry : *entries) {
     if (!entry.is_directory && WildcardMatch(pattern, entry.name) &&
         IsOrdinary(dir / entry.host_name, entry.host_name)) {
       out.push_back(windows_dir + entry.name);
     }
   }
-  for (const FoundEntry& entry : entries) {
+  for (const FoundEntry& entry : *entries) {
     if (entry.is_directory && IsOrdinary(dir / entry.host_name, entry.host_name)) {
       Walk(dir / entry.host_name, windows_dir + entry.name + "\\", pattern, visited, out);
     }

@@ -18,6 +18,9 @@ TEST(Wildcard, WindowsRules) {
   EXPECT_FALSE(WildcardMatch("?.ini", "ab.ini"));
   EXPECT_FALSE(WildcardMatch("*.ini", "eudora.ini~"));
   EXPECT_TRUE(WildcardMatch("*", ""));
+  // A "*" or "?" inside a name is an ordinary character there.
+  EXPECT_TRUE(WildcardMatch("*", "*.x"));
+  EXPECT_TRUE(WildcardMatch("a*", "a*b"));
 }
 
 TEST(FindFiles, WalksTheDriveSkippingHiddenAndSystemEntries) {

@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "platform/reg_file.h"
@@ -42,8 +44,33 @@ std::string ArchOfFile(const std::filesystem::path& path) {
 
 }  // namespace
 
+// What identifies one version of a hive file: a rewrite (ours, Wine's or
+// another process's) changes at least one of these.
+struct FileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t mtime_ns = 0;
+
+  static FileStamp Of(const std::filesystem::path& file) {
+    FileStamp stamp;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.mtime_ns =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
+  }
+  bool operator==(const FileStamp&) const = default;
+};
+
 struct Registry::Hive {
   std::filesystem::path file;
+  FileStamp stamp;  // of the file as last read or written
   bool loaded = false;
   bool dirty = false;
   reg::HiveContent content;
@@ -132,6 +159,7 @@ Registry::~Registry() {
 Registry::Hive& Registry::LoadedHive(int index) {
   Hive& hive = *hives_[index];
   if (hive.loaded) return hive;
+  hive.stamp = FileStamp::Of(hive.file);
   std::optional<std::string> text = reg::ReadFileIfExists(hive.file);
   if (text) {
     hive.content = reg::ParseHive(*text, hive.file.string());
@@ -159,6 +187,16 @@ Registry::Hive& Registry::LoadedHive(int index) {
 
 void Registry::Touched(int hive) {
   hives_[hive]->dirty = true;
+}
+
+void Registry::Refresh() {
+  for (auto& hive : hives_) {
+    if (hive->loaded && !hive->dirty && !(FileStamp::Of(hive->file) == hive->stamp)) {
+      hive->loaded = false;
+      hive->content = {};
+      ++generation_;  // handles find their keys again in the new tree
+    }
+  }
 }
 
 bool Registry::Walk(Location& at, const std::vector<std::u16string>& elements, bool create,
@@ -248,7 +286,10 @@ bool Registry::Start(RootKey root, std::string_view path, bool create, Location&
 
 std::optional<RegKey> Registry::Open(Location at, const std::vector<std::u16string>& elements,
                                      bool create, std::string display) {
-  if (!Walk(at, elements, create, true, 0)) return std::nullopt;
+  if (!Walk(at, elements, create, true, 0)) {
+    if (create) throw ERegistryException("cannot create registry key " + display);
+    return std::nullopt;
+  }
   RegKey key(this, at.hive, std::move(at.path), std::move(display));
   key.cached_ = at.node;
   key.generation_ = generation_;
@@ -256,6 +297,7 @@ std::optional<RegKey> Registry::Open(Location at, const std::vector<std::u16stri
 }
 
 std::optional<RegKey> Registry::OpenKey(RootKey root, std::string_view path, bool create) {
+  Refresh();
   Location at;
   std::vector<std::u16string> elements;
   if (!Start(root, path, create, at, elements)) return std::nullopt;
@@ -280,6 +322,8 @@ bool Registry::Remove(Location at, const std::vector<std::u16string>& elements) 
 }
 
 bool Registry::DeleteKey(RootKey root, std::string_view path) {
+  Refresh();
+  if (reg::SplitKeyPath(path).empty()) throw ERegistryException("a root key cannot be deleted");
   Location at;
   std::vector<std::u16string> elements;
   if (!Start(root, path, false, at, elements)) return false;
@@ -331,6 +375,7 @@ void Registry::Flush() {
     if (!hive->loaded || !hive->dirty) continue;
     reg::ReplaceFile(
         hive->file, reg::WriteHive(*hive->content.root, hive->content.comment, hive->content.arch));
+    hive->stamp = FileStamp::Of(hive->file);
     hive->dirty = false;
   }
 }
@@ -341,6 +386,7 @@ bool Registry::Modified() const {
 
 std::string Registry::HiveText(RootKey root) {
   const int index = (root == RootKey::CurrentUser || root == RootKey::Users) ? kUser : kMachine;
+  Refresh();
   const Hive& hive = LoadedHive(index);
   return reg::WriteHive(*hive.content.root, hive.content.comment, hive.content.arch);
 }

@@ -173,14 +173,22 @@ class Registry {
 
   // nullopt when the key is missing and create is false. Raises
   // ERegistryException when the key cannot be created (a path under
-  // HKEY_USERS other than the current user's SID) and ERegistryFormatError
-  // when the hive file is malformed.
+  // HKEY_USERS other than the current user's SID, a link that leads
+  // nowhere, a name over 255 characters) and ERegistryFormatError when the
+  // hive file is malformed.
   std::optional<RegKey> OpenKey(RootKey root, std::string_view path, bool create);
   bool KeyExists(RootKey root, std::string_view path);
   // Deletes the key and its subkeys; false when it did not exist. The last
   // path element is not followed when it is a link key (the link goes).
+  // An empty path (a root key) raises ERegistryException.
   bool DeleteKey(RootKey root, std::string_view path);
 
+  // Keys are read from memory. A hive without unsaved changes whose file was
+  // rewritten by someone else (Wine, another process) is read again at the
+  // next OpenKey, KeyExists, DeleteKey or HiveText; handles then find their
+  // keys in the new content. A hive with unsaved changes is not re-read:
+  // the next Flush replaces the file (the last writer wins).
+  //
   // Writes every changed hive: a temporary file in the same folder, fsync,
   // rename over the old file, so a crash leaves the old or the new file.
   void Flush();
@@ -209,6 +217,7 @@ class Registry {
             const std::vector<std::u16string>& to);
   RegNode* Resolve(int hive, const std::vector<std::u16string>& folded_path);
   void Touched(int hive);
+  void Refresh();
 
   std::filesystem::path root_;
   std::unique_ptr<Hive> hives_[2];

@@ -168,6 +168,8 @@ TEST_F(RegistryApi, PredefinedRootsAndLinks) {
   WriteText(folder_ / "system.reg", text);
   registry_ = std::make_unique<Registry>(folder_.Path());
   EXPECT_FALSE(registry_->OpenKey(RootKey::LocalMachine, "Software\\Loop\\X", false));
+  EXPECT_THROW(registry_->OpenKey(RootKey::LocalMachine, "Software\\Loop\\X", true),
+               ERegistryException);
   EXPECT_TRUE(registry_->DeleteKey(RootKey::LocalMachine, "Software\\Loop"));
 }
 
@@ -186,6 +188,10 @@ TEST_F(RegistryApi, DeletingKeysWithSubkeys) {
   EXPECT_THROW(product.SubkeyNames(), ERegistryException);
   EXPECT_FALSE(registry_->DeleteKey(RootKey::CurrentUser, "Software\\NimbraPost"));
   EXPECT_THROW(registry_->DeleteKey(RootKey::CurrentUser, ""), ERegistryException);
+  Key(RootKey::ClassesRoot, ".npk");
+  EXPECT_THROW(registry_->DeleteKey(RootKey::ClassesRoot, "\\"), ERegistryException);
+  EXPECT_THROW(registry_->DeleteKey(RootKey::Users, kUserSid), ERegistryException);
+  EXPECT_TRUE(registry_->KeyExists(RootKey::ClassesRoot, ".npk"));
   // Re-creating the key gives working handles again.
   Key(RootKey::CurrentUser, "Software\\NimbraPost\\A\\B").WriteString("v", "2");
   EXPECT_EQ(Key(RootKey::CurrentUser, "Software\\NimbraPost\\A\\B").ReadString("v"), "2");
@@ -240,6 +246,28 @@ TEST_F(RegistryApi, TimeStampsAndFlushOnlyChangedHives) {
   old_key.WriteString("w", "2");
   EXPECT_GE(old_key.LastWriteTime(), 1700000000);
   EXPECT_FALSE(std::filesystem::exists(folder_ / "userdef.reg"));
+}
+
+TEST_F(RegistryApi, SeesFilesRewrittenByOthersUnlessItHasUnsavedChanges) {
+  RegKey mine = Key(RootKey::CurrentUser, "Software\\Shared");
+  mine.WriteString("v", "mine");
+  registry_->Flush();
+  {
+    Registry other(folder_.Path());  // another process, in effect
+    other.OpenKey(RootKey::CurrentUser, "Software\\Shared", false)->WriteString("v", "other");
+    other.OpenKey(RootKey::CurrentUser, "Software\\Other", true);
+  }
+  EXPECT_TRUE(registry_->KeyExists(RootKey::CurrentUser, "Software\\Other"));
+  EXPECT_EQ(mine.ReadString("v"), "other");  // the handle follows the new content
+  // With unsaved changes of our own, the file is not re-read; our save wins.
+  mine.WriteString("w", "1");
+  {
+    Registry other(folder_.Path());
+    other.DeleteKey(RootKey::CurrentUser, "Software\\Other");
+  }
+  EXPECT_TRUE(registry_->KeyExists(RootKey::CurrentUser, "Software\\Other"));
+  registry_->Flush();
+  EXPECT_TRUE(Registry(folder_.Path()).KeyExists(RootKey::CurrentUser, "Software\\Other"));
 }
 
 TEST_F(RegistryApi, DestructionSavesChanges) {

@@ -1,5 +1,7 @@
 #include "platform/library.h"
 
+#include "platform/machine.h"
+
 namespace nimbra::platform {
 
 namespace {
@@ -21,6 +23,9 @@ const LibraryExport* LibraryStandIn::Find(std::string_view name) const {
 
 LibraryLoader::LibraryLoader(SearchPath search, PathResolver resolve)
     : search_(std::move(search)), resolve_(std::move(resolve)), nextHandle_(kFirstHandle) {}
+
+LibraryLoader::LibraryLoader(const Machine& machine, const std::string& program_dir)
+    : LibraryLoader(SearchPathFor(machine, program_dir), ResolverFor(machine)) {}
 
 LibraryLoader::~LibraryLoader() = default;
 

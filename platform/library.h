@@ -13,6 +13,8 @@
 
 namespace nimbra::platform {
 
+class Machine;
+
 // Windows error codes of the loader.
 inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorModNotFound = 126;
@@ -79,6 +81,8 @@ using ModuleHandle = std::uintptr_t;
 class LibraryLoader {
  public:
   LibraryLoader(SearchPath search, PathResolver resolve);
+  // On a machine, for a program started from program_dir.
+  LibraryLoader(const Machine& machine, const std::string& program_dir);
   ~LibraryLoader();
   LibraryLoader(const LibraryLoader&) = delete;
   LibraryLoader& operator=(const LibraryLoader&) = delete;

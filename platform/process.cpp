@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/machine.h"
+
 namespace nimbra::platform {
 
 namespace {
@@ -27,7 +29,13 @@ Processes::Processes(std::filesystem::path root, PathResolver resolve, SearchPat
       journal_(root_),
       exit_codes_(EmulationFolder(root_) / "exit-codes.txt",
                   {"Exit codes reported when a program is waited for (0 when not listed).",
-                   "program (full Windows path or file name)\texit code"}) {}
+                   "program (full Windows path or file name)\texit code"}),
+      clock_([] { return std::chrono::system_clock::now(); }) {}
+
+Processes::Processes(const Machine& machine, const std::string& program_dir)
+    : Processes(machine.Root(), ResolverFor(machine), SearchPathFor(machine, program_dir)) {
+  clock_ = [&machine] { return machine.Now(); };
+}
 
 void Processes::SetHook(const std::string& file_name, Hook hook) {
   hooks_[AsciiUpper(WindowsFileName(file_name))] = std::move(hook);
@@ -85,7 +93,7 @@ ProcessResult Processes::CreateProcess(const std::string& application,
                                        const std::string& command_line, ShowWindow show, bool wait,
                                        const std::string& current_directory) {
   ProcessJournalEntry entry;
-  entry.time = std::chrono::system_clock::now();
+  entry.time = clock_();
   entry.current_directory = current_directory.empty() ? search_.current_dir : current_directory;
   entry.show = show;
   entry.wait = wait;

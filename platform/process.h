@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,8 @@
 #include "platform/process_journal.h"
 
 namespace nimbra::platform {
+
+class Machine;
 
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorPathNotFound = 3;
@@ -50,6 +53,14 @@ class Processes {
   // folders searched for a program given by bare name (the program folder
   // there is the folder of the calling program, the setup folder).
   Processes(std::filesystem::path root, PathResolver resolve, SearchPath search);
+  // The same on a machine: its path resolution, the search of a program
+  // started from program_dir, and its clock for the journal.
+  Processes(const Machine& machine, const std::string& program_dir);
+
+  // The clock of the journal's time stamps (the host clock by default).
+  void SetClock(std::function<std::chrono::system_clock::time_point()> clock) {
+    clock_ = std::move(clock);
+  }
 
   void SetSearchPath(SearchPath search) { search_ = std::move(search); }
   const SearchPath& GetSearchPath() const { return search_; }
@@ -93,6 +104,7 @@ class Processes {
   ProcessJournal journal_;
   TableFile exit_codes_;
   std::map<std::string, Hook> hooks_;  // by upper-case file name
+  std::function<std::chrono::system_clock::time_point()> clock_;
 };
 
 }  // namespace nimbra::platform

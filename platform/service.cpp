@@ -1,6 +1,7 @@
 #include "platform/service.h"
 
 #include "core/strings.h"
+#include "platform/machine.h"
 
 namespace nimbra::platform {
 
@@ -103,6 +104,9 @@ ServiceManager::ServiceManager(const std::filesystem::path& machine_root, PathRe
              {"Services of the machine.",
               "name\tdisplay name\tstate\tbinary path\tflags (ignores-stop or -)"}),
       resolve_(std::move(resolve)) {}
+
+ServiceManager::ServiceManager(const Machine& machine)
+    : ServiceManager(machine.Root(), ResolverFor(machine)) {}
 
 std::vector<ServiceInfo> ServiceManager::Enumerate() const {
   std::vector<ServiceInfo> services;

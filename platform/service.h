@@ -46,6 +46,7 @@ struct ServiceInfo {
   bool ignores_stop = false;
 };
 
+class Machine;
 class ServiceManager;
 
 // An open service (what OpenService/CreateService return). Operations
@@ -86,6 +87,8 @@ class ServiceManager {
  public:
   // resolve may be empty: then StartService does not check the program file.
   explicit ServiceManager(const std::filesystem::path& machine_root, PathResolver resolve = {});
+  // On a machine: its root and path resolution.
+  explicit ServiceManager(const Machine& machine);
 
   std::optional<Service> OpenService(const std::string& name);
   // CreateService (stopped): 1073 when the name exists, 1078 when the

@@ -77,9 +77,11 @@ TEST(Services, CreateAndDelete) {
 TEST(Services, NetStartAndStopActOnTheTable) {
   TestMachine machine;
   machine.PutFile("C:\\NB\\NimbraSrv.exe", "MZ");
-  ServiceManager services(machine.Root(), ResolverFor(*machine));
+  ServiceManager services(*machine);
   services.CreateService("Nimbra", "NimbraPost Root Service", "C:\\NB\\NimbraSrv.exe");
-  Processes processes(machine.Root(), ResolverFor(*machine), SearchPathFor(*machine, "C:\\NB"));
+  Processes processes(*machine, "C:\\NB");
+  auto fixed = std::chrono::system_clock::from_time_t(946684800);
+  machine->SetFixedNow(fixed);
   InstallNetCommand(processes, services);
 
   ProcessResult started =
@@ -95,7 +97,9 @@ TEST(Services, NetStartAndStopActOnTheTable) {
                 .exit_code,
             0u);
   EXPECT_EQ(services.Find("Nimbra")->state, ServiceState::Stopped);
-  EXPECT_EQ(processes.Journal().Entries().size(), 4u);
+  ASSERT_EQ(processes.Journal().Entries().size(), 4u);
+  EXPECT_EQ(processes.Journal().Entries()[0].time, fixed);  // the machine's clock
+  EXPECT_EQ(processes.Journal().Entries()[0].program, machine->SystemDirectory() + "\\NET.exe");
 }
 
 }  // namespace

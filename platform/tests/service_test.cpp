@@ -4,6 +4,7 @@
 
 #include "platform/fixture.h"
 #include "platform/service_net_command.h"
+#include "platform/service_program.h"
 
 namespace nimbra::platform {
 namespace {
@@ -100,6 +101,36 @@ TEST(Services, NetStartAndStopActOnTheTable) {
   ASSERT_EQ(processes.Journal().Entries().size(), 4u);
   EXPECT_EQ(processes.Journal().Entries()[0].time, fixed);  // the machine's clock
   EXPECT_EQ(processes.Journal().Entries()[0].program, machine->SystemDirectory() + "\\NET.exe");
+}
+
+TEST(Services, AServiceProgramRegistersItselfWhenRunWithInstall) {
+  TestMachine machine;
+  machine.PutFile("C:\\PROGRA~1\\NIMBRA~1\\NimbraSrv.exe", "MZ");
+  ServiceManager services(*machine);
+  Processes processes(*machine, "D:\\");
+  InstallSelfRegisteringService(processes, services, "NimbraSrv.exe", "Nimbra",
+                                "NimbraPost Root Service");
+  InstallNetCommand(processes, services);
+  EXPECT_EQ(processes
+                .CreateProcess({}, "C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE -INSTALL",
+                               ShowWindow::Hide, true)
+                .exit_code,
+            0u);
+  std::optional<ServiceInfo> info = services.Find("Nimbra");
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(info->state, ServiceState::Stopped);
+  EXPECT_EQ(info->display_name, "NimbraPost Root Service");
+  EXPECT_EQ(processes.WinExec("NET START \"NimbraPost Root Service\"", ShowWindow::Hide), 33u);
+  EXPECT_EQ(services.Find("Nimbra")->state, ServiceState::Running);
+  // Installing twice fails as CreateService does; -REMOVE deletes.
+  EXPECT_EQ(processes
+                .CreateProcess({}, "C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE -INSTALL",
+                               ShowWindow::Hide, true)
+                .exit_code,
+            kErrorServiceExists);
+  processes.CreateProcess({}, "C:\\PROGRA~1\\NIMBRA~1\\NIMBRASRV.EXE -REMOVE", ShowWindow::Hide,
+                          true);
+  EXPECT_FALSE(services.Find("Nimbra").has_value());
 }
 
 }  // namespace

@@ -172,7 +172,8 @@ Registry::Hive& Registry::LoadedHive(int index) {
   }
   if (hive.content.comment.empty()) hive.content.comment = kHiveComments[index];
   if (index == kMachine) {
-    // Wine's server keeps CurrentControlSet as a link to ControlSet001.
+    // Current Wine makes CurrentControlSet a link to ControlSet001 in a new
+    // prefix; Wine 8 prefixes hold a plain key of that name, left as it is.
     RegNode* system = hive.content.root->AddSubkey(u"System", hive.content.root->modified);
     if (!system->FindSubkey(u"currentcontrolset")) {
       RegNode* link = system->AddSubkey(u"CurrentControlSet", system->modified);
@@ -226,7 +227,13 @@ bool Registry::Walk(Location& at, const std::vector<std::u16string>& elements, b
     // Follow the link: "\Registry\Machine\..." or "\Registry\User\<sid>\...".
     std::optional<std::u16string> target = child->LinkTarget();
     if (!target || link_depth >= kMaxLinkDepth) return false;
-    std::vector<std::u16string> parts = reg::SplitKeyPath(reg::Utf16ToAnsi(*target));
+    std::vector<std::u16string> parts;
+    for (std::size_t start = 0; start <= target->size();) {
+      std::size_t end = target->find(u'\\', start);
+      if (end == std::u16string::npos) end = target->size();
+      if (end > start) parts.push_back(target->substr(start, end - start));
+      start = end + 1;
+    }
     Location next;
     std::size_t skip;
     if (parts.size() >= 2 && reg::Fold(parts[0]) == u"registry" &&

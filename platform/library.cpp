@@ -1,5 +1,6 @@
 #include "platform/library.h"
 
+#include "core/strings.h"
 #include "platform/machine.h"
 
 namespace nimbra::platform {
@@ -30,7 +31,7 @@ LibraryLoader::LibraryLoader(const Machine& machine, const std::string& program_
 LibraryLoader::~LibraryLoader() = default;
 
 void LibraryLoader::RegisterStandIn(const std::string& fileName, StandInFactory factory) {
-  factories_[AsciiUpper(WindowsFileName(fileName))] = std::move(factory);
+  factories_[UpperCase(WindowsFileName(fileName))] = std::move(factory);
 }
 
 void LibraryLoader::SetSearchPath(SearchPath search) {
@@ -39,7 +40,7 @@ void LibraryLoader::SetSearchPath(SearchPath search) {
 
 ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
   std::string wanted = WithDefaultExtension(name, ".dll");
-  std::string fileKey = AsciiUpper(WindowsFileName(wanted));
+  std::string fileKey = UpperCase(WindowsFileName(wanted));
   if (fileKey.empty()) {
     SetLastError(kErrorModNotFound);
     return 0;
@@ -47,7 +48,7 @@ ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
   // A bare name matches a module already loaded under the same file name.
   if (!HasDirectoryPart(wanted)) {
     for (auto& [handle, module] : modules_) {
-      if (AsciiUpper(WindowsFileName(module->file.windows_path)) == fileKey) {
+      if (UpperCase(WindowsFileName(module->file.windows_path)) == fileKey) {
         ++module->loads;
         return handle;
       }
@@ -59,7 +60,7 @@ ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
     return 0;
   }
   for (auto& [handle, module] : modules_) {
-    if (EqualsNoCase(module->file.windows_path, *found)) {
+    if (SameText(module->file.windows_path, *found)) {
       ++module->loads;
       return handle;
     }

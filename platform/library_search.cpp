@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "core/strings.h"
+
 namespace nimbra::platform {
 
 std::vector<std::string> SearchPath::Directories() const {
@@ -62,19 +64,6 @@ std::optional<std::string> FindOnSearchPath(const std::string& name, const Searc
     if (isFile(candidate)) return candidate;
   }
   return std::nullopt;
-}
-
-std::string AsciiUpper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  return AsciiUpper(a) == AsciiUpper(b);
 }
 
 }  // namespace nimbra::platform

@@ -57,8 +57,4 @@ PathResolver ResolverFor(const Machine& machine);
 // system and Windows folders.
 SearchPath SearchPathFor(const Machine& machine, const std::string& program_dir);
 
-// Upper-cases ASCII letters, as Windows compares file and object names.
-std::string AsciiUpper(std::string_view text);
-bool EqualsNoCase(std::string_view a, std::string_view b);
-
 }  // namespace nimbra::platform

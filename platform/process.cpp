@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/strings.h"
 #include "platform/machine.h"
 
 namespace nimbra::platform {
@@ -38,14 +39,14 @@ Processes::Processes(const Machine& machine, const std::string& program_dir)
 }
 
 void Processes::SetHook(const std::string& file_name, Hook hook) {
-  hooks_[AsciiUpper(WindowsFileName(file_name))] = std::move(hook);
+  hooks_[UpperCase(WindowsFileName(file_name))] = std::move(hook);
 }
 
 std::optional<std::string> Processes::FindProgram(const std::string& name) const {
   std::string file = WithDefaultExtension(name, ".exe");
   if (auto found = FindOnSearchPath(file, search_, resolve_)) return found;
   // A hooked system tool stands in the system folder even without a file.
-  if (!HasDirectoryPart(file) && hooks_.count(AsciiUpper(file)) != 0) {
+  if (!HasDirectoryPart(file) && hooks_.count(UpperCase(file)) != 0) {
     return JoinWindowsPath(search_.system_dir, file);
   }
   return std::nullopt;
@@ -121,7 +122,7 @@ ProcessResult Processes::CreateProcess(const std::string& application,
   }
   journal_.Add(entry);
   std::uint32_t exit_code = 0;
-  auto hook = hooks_.find(AsciiUpper(WindowsFileName(*program)));
+  auto hook = hooks_.find(UpperCase(WindowsFileName(*program)));
   if (hook != hooks_.end()) {
     exit_code =
         hook->second(ProcessStart{*program, entry.arguments, entry.current_directory, show});
@@ -139,7 +140,7 @@ std::uint32_t Processes::WinExec(const std::string& command_line, ShowWindow sho
 void Processes::SetExitCode(const std::string& program, std::uint32_t code) {
   exit_codes_.Update([&](std::vector<TableFile::Row>& rows) {
     for (TableFile::Row& row : rows) {
-      if (!row.empty() && EqualsNoCase(row[0], program)) {
+      if (!row.empty() && SameText(row[0], program)) {
         row = {program, std::to_string(code)};
         return true;
       }
@@ -158,8 +159,8 @@ std::optional<std::uint32_t> Processes::ListedExitCode(const std::string& progra
   for (const TableFile::Row& row : exit_codes_.Read()) {
     if (row.size() < 2) continue;
     auto code = static_cast<std::uint32_t>(std::strtoul(row[1].c_str(), nullptr, 0));
-    if (EqualsNoCase(row[0], program_path)) return code;
-    if (!HasDirectoryPart(row[0]) && EqualsNoCase(row[0], WindowsFileName(program_path))) {
+    if (SameText(row[0], program_path)) return code;
+    if (!HasDirectoryPart(row[0]) && SameText(row[0], WindowsFileName(program_path))) {
       by_name = code;
     }
   }

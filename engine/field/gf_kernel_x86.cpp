@@ -50,9 +50,14 @@ struct Kernel {
   NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
     alignas(16) u64 t[2 * L + 2];
 #pragma GCC unroll 40
-    for (int i = 0; i < L; ++i) {
-      const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(a[i]));
+    for (int i = 0; i + 1 < L; i += 2) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
       _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i), _mm_clmulepi64_si128(v, v, 0x00));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i + 2), _mm_clmulepi64_si128(v, v, 0x11));
+    }
+    if constexpr (L % 2 == 1) {
+      const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(a[L - 1]));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * L - 2), _mm_clmulepi64_si128(v, v, 0x00));
     }
     Reduce(t);
     std::memcpy(r, t, L * sizeof(u64));
@@ -69,24 +74,35 @@ struct Kernel {
       fa[i] = _mm_cvtsi64_si128(static_cast<long long>(a0 ^ a1));
       fb[i] = _mm_cvtsi64_si128(static_cast<long long>(b0 ^ b1));
     }
-    alignas(16) u64 t[4 * kPairs + 2] = {};
-    for (int c = 0; c + 1 < 2 * kPairs; ++c) {
-      __m128i lo = _mm_setzero_si128(), hi = _mm_setzero_si128(), mid = _mm_setzero_si128();
-      const int first = c + 1 > kPairs ? c + 1 - kPairs : 0;
-      const int last = c < kPairs - 1 ? c : kPairs - 1;
-      for (int i = first; i <= last; ++i) {
-        lo = _mm_xor_si128(lo, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x00));
-        hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x11));
-        mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[c - i], 0x00));
-      }
-      mid = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
-      // lo at limb 2c, mid at 2c + 1, hi at 2c + 2.
-      const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), mid));
-      const __m128i odd = _mm_xor_si128(hi, _mm_unpackhi_epi64(mid, _mm_setzero_si128()));
-      __m128i* at = reinterpret_cast<__m128i*>(t + 2 * c);
-      _mm_store_si128(at, _mm_xor_si128(_mm_load_si128(at), even));
-      _mm_store_si128(at + 1, _mm_xor_si128(_mm_load_si128(at + 1), odd));
+    // Column sums of the pair products: lo at limb 2c, mid at 2c + 1, hi at
+    // 2c + 2 (each 128 bits wide).
+    __m128i lo[2 * kPairs - 1], hi[2 * kPairs - 1], mid[2 * kPairs - 1];
+#pragma GCC unroll 80
+    for (int c = 0; c < 2 * kPairs - 1; ++c) {
+      lo[c] = _mm_setzero_si128();
+      hi[c] = _mm_setzero_si128();
+      mid[c] = _mm_setzero_si128();
     }
+#pragma GCC unroll 40
+    for (int i = 0; i < kPairs; ++i) {
+#pragma GCC unroll 40
+      for (int j = 0; j < kPairs; ++j) {
+        lo[i + j] = _mm_xor_si128(lo[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x00));
+        hi[i + j] = _mm_xor_si128(hi[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
+        mid[i + j] = _mm_xor_si128(mid[i + j], _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
+      }
+    }
+    alignas(16) u64 t[4 * kPairs + 2];
+    __m128i carry = _mm_setzero_si128();  // the upper half of the previous column
+#pragma GCC unroll 80
+    for (int c = 0; c < 2 * kPairs - 1; ++c) {
+      const __m128i m = _mm_xor_si128(mid[c], _mm_xor_si128(lo[c], hi[c]));
+      const __m128i even = _mm_xor_si128(lo[c], _mm_unpacklo_epi64(_mm_setzero_si128(), m));
+      const __m128i odd = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * c), _mm_xor_si128(even, carry));
+      carry = odd;
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(t + 4 * kPairs - 2), carry);
     Reduce(t);
     std::memcpy(r, t, L * sizeof(u64));
   }

@@ -1,0 +1,129 @@
+// The fast field arithmetic against the register-clocked algorithms, for
+// every register size of the table.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/field/clmul.h"
+#include "engine/field/gf_expo.h"
+#include "engine/generator_sizes.h"
+#include "engine/tests/gf_literal.h"
+
+namespace nimbra::engine {
+namespace {
+
+using literal::Words;
+
+class FieldBySize : public ::testing::TestWithParam<GeneratorSizeInfo> {
+ protected:
+  int n() const { return GetParam().length; }
+  int m() const { return GetParam().mid_tap; }
+  const field::GFField& f() const { return field::GFField::For(n(), m()); }
+  std::mt19937_64 rng{static_cast<std::uint64_t>(GetParam().length)};
+};
+
+TEST_P(FieldBySize, MultiplyMatchesRegisterClocking) {
+  for (bool portable : {false, true}) {
+    field::ForcePortableClmul(portable);
+    for (int i = 0; i < 4; ++i) {
+      const Words a = literal::Random(n(), rng), b = literal::Random(n(), rng);
+      Words r(a.size());
+      field::MultiplyWords(f(), r.data(), a.data(), b.data());
+      EXPECT_EQ(r, literal::Multiply(n(), m(), a, b)) << "portable=" << portable;
+    }
+  }
+  field::ForcePortableClmul(false);
+}
+
+TEST_P(FieldBySize, PowerOfXMatchesRegisterClocking) {
+  std::vector<Words> exponents;
+  for (int i = 0; i < 2; ++i) exponents.push_back(literal::Random(n(), rng));
+  // Single-chunk exponents (the register is set directly, also past n) and
+  // one whose low chunk is zero.
+  for (unsigned v :
+       {1u, 5u, static_cast<unsigned>(n()) + 3, (1u << field::PowerOfXChunkWidth(n())) - 1}) {
+    Words e(literal::WordCount(n()), 0);
+    for (int t = 0; t < 16; ++t) {
+      if ((v >> t) & 1) {
+        const int p = (t + m()) % n();
+        e[p >> 5] |= 0x80000000u >> (p & 31);
+      }
+    }
+    exponents.push_back(e);
+  }
+  Words low_zero = literal::Random(n(), rng);
+  for (int t = 0; t < field::PowerOfXChunkWidth(n()); ++t) {
+    const int p = (t + m()) % n();
+    low_zero[p >> 5] &= ~(0x80000000u >> (p & 31));
+  }
+  exponents.push_back(low_zero);
+  for (const Words& e : exponents) {
+    Words r(e.size());
+    field::PowerOfXWords(f(), e.data(), r.data());
+    EXPECT_EQ(r, literal::PowerOfX(n(), m(), e));
+  }
+}
+
+TEST_P(FieldBySize, PowerMatchesRegisterClocking) {
+  const int rounds = n() > 1000 ? 1 : 2;
+  for (int i = 0; i < rounds; ++i) {
+    const Words e = literal::Random(n(), rng), b = literal::Random(n(), rng);
+    Words r(e.size());
+    field::PowerWords(f(), e.data(), b.data(), r.data());
+    EXPECT_EQ(r, literal::Power(n(), m(), e, b));
+  }
+}
+
+TEST_P(FieldBySize, ScrambleEqualsMillionRegisterSteps) {
+  Words a = literal::Random(n(), rng);
+  TShiftReg reg(n(), m());
+  reg.LoadStateBuffer(a.data());
+  reg.Clock(1000000);
+  field::ClockWords(f(), a.data(), 1000000);
+  EXPECT_EQ(a, literal::StateWords(reg));
+}
+
+TEST_P(FieldBySize, ExponentsCommute) {
+  const Words a = literal::Random(n(), rng), k = literal::Random(n(), rng);
+  Words xa(a.size()), xk(a.size()), xak(a.size()), xka(a.size());
+  field::PowerOfXWords(f(), a.data(), xa.data());
+  field::PowerOfXWords(f(), k.data(), xk.data());
+  field::PowerWords(f(), k.data(), xa.data(), xak.data());
+  field::PowerWords(f(), a.data(), xk.data(), xka.data());
+  EXPECT_EQ(xak, xka);
+  EXPECT_FALSE(field::IsZeroElement(f(), xak.data()));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSizes, FieldBySize, ::testing::ValuesIn(kGeneratorSizeTable),
+                         [](const auto& info) { return "n" + std::to_string(info.param.length); });
+
+TEST(FieldLayout, ClockingPastTheTopFoldsIntoTheTrinomial) {
+  // In the (87, 74) field x^87 = x^13 + 1.
+  const auto& f = field::GFField::For(87, 74);
+  TShiftReg reg(87, 74);
+  reg.SetToOne();
+  Words one = literal::StateWords(reg);
+  reg.Clock(87);
+  field::ClockWords(f, one.data(), 87);
+  EXPECT_EQ(one, literal::StateWords(reg));
+  field::Poly p(f.Limbs());
+  f.FromWords(one.data(), p.data());
+  EXPECT_EQ(p[0], (std::uint64_t{1} << 13) | 1);
+  EXPECT_EQ(p[1], 0u);
+}
+
+TEST(FieldLayout, PaddingIsIgnoredOnInputAndZeroOnOutput) {
+  const auto& f = field::GFField::For(607, 273);
+  std::mt19937_64 rng(7);
+  Words a = literal::Random(607, rng), b = literal::Random(607, rng), r1(19), r2(19);
+  field::MultiplyWords(f, r1.data(), a.data(), b.data());
+  a.back() |= 1;  // the one padding bit of a 607-bit array
+  b.back() |= 1;
+  field::MultiplyWords(f, r2.data(), a.data(), b.data());
+  EXPECT_EQ(r1, r2);
+  EXPECT_EQ(r1.back() & 1, 0u);
+}
+
+}  // namespace
+}  // namespace nimbra::engine

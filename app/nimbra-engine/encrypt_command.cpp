@@ -1,0 +1,54 @@
+// encrypt --public G [--store-keyid] [--message-key-hex K] IN OUT
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/nimbra-engine/crypto_commands.h"
+#include "core/hex.h"
+#include "engine/entropy.h"
+#include "engine/vrx_crypto.h"
+
+namespace nimbra::engine_tool {
+
+void RunEncrypt(const Args& args) {
+  const Options options = ParseOptions(args, {"--public", "--message-key-hex"}, {"--store-keyid"});
+  if (options.positional.size() != 2) throw std::invalid_argument("encrypt needs IN and OUT");
+
+  engine::TVRXCrypto crypto;
+  MemoryStream public_stream(ReadFileBytes(options.Value("--public")));
+  crypto.PublicKey().LoadFromStream(public_stream);
+
+  // The per-message exponent's raw bits come from the generator: either the
+  // given bytes, handed out in order through the output hook, or a generator
+  // seeded from the operating system.
+  engine::TRandomGen random;
+  std::vector<std::uint8_t> given;
+  std::size_t next = 0;
+  if (options.Has("--message-key-hex")) {
+    given = HexToBytes(options.Value("--message-key-hex"));
+    const std::size_t needed =
+        static_cast<std::size_t>((2 * crypto.LargestGeneratorLength() - 1) / 8 + 1);
+    if (given.size() != needed) {
+      throw std::invalid_argument("--message-key-hex must hold " + std::to_string(needed) +
+                                  " bytes");
+    }
+    random.Seed();
+    random.OnOutputRequest = [&](engine::TRandomGen&, std::uint8_t& out) { out = given[next++]; };
+  } else {
+    std::uint8_t seed[engine::TRandomGen::kMaxSeedLength];
+    engine::OsRandomBytes(seed, sizeof seed);
+    random.SetSeedData(seed);
+    random.SetSeedLength(sizeof seed);
+    random.Seed();
+  }
+  crypto.RandomGen = &random;
+
+  FileStream input(options.positional[0], FileMode::OpenRead);
+  FileStream output(options.positional[1], FileMode::Create);
+  std::string key_id;
+  const std::uint32_t crc =
+      crypto.EncryptStream(output, input, options.Flag("--store-keyid"), key_id);
+  std::printf("%08x\n", crc);
+}
+
+}  // namespace nimbra::engine_tool

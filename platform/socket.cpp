@@ -137,7 +137,8 @@ void TcpSocket::Send(std::string_view text) {
     if (sent < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN) {
-        Wait(POLLOUT, Millis(30000), "send");
+        // The peer does not read: give up after a while rather than hang.
+        if (!Wait(POLLOUT, Millis(30000), "send")) throw SocketError(kWsaETimedOut, "send");
         continue;
       }
       Fail(errno, "send");

@@ -1,5 +1,7 @@
 #include "platform/library.h"
 
+#include <exception>
+
 #include "core/strings.h"
 #include "platform/machine.h"
 
@@ -72,10 +74,14 @@ ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
   }
   auto module = std::make_unique<Module>();
   module->file = LoadedFile{*found, resolve_(*found)};
-  module->standIn = factory->second(module->file);
+  try {
+    module->standIn = factory->second(module->file);
+  } catch (const std::exception&) {
+    module->standIn.reset();
+  }
   if (!module->standIn) {
-    // A factory that declines behaves like a library whose start-up failed.
-    SetLastError(kErrorBadExeFormat);
+    // A stand-in that declines or fails is a library whose start-up failed.
+    SetLastError(kErrorDllInitFailed);
     return 0;
   }
   module->loads = 1;

@@ -20,6 +20,7 @@ inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorModNotFound = 126;
 inline constexpr std::uint32_t kErrorProcNotFound = 127;
 inline constexpr std::uint32_t kErrorBadExeFormat = 193;
+inline constexpr std::uint32_t kErrorDllInitFailed = 1114;
 
 // One exported function of a stand-in: a callable whose signature is erased
 // and checked again when the caller asks for it.
@@ -66,7 +67,9 @@ class LibraryStandIn {
 };
 
 // Makes one instance of a stand-in when its library is loaded (first
-// LoadLibrary); the instance is destroyed by the last FreeLibrary.
+// LoadLibrary); the instance is destroyed by the last FreeLibrary. A factory
+// that returns nullptr or throws fails the load with 1114
+// (ERROR_DLL_INIT_FAILED), as a library whose start-up code failed.
 using StandInFactory = std::function<std::unique_ptr<LibraryStandIn>(const LoadedFile& file)>;
 
 // A module handle as LoadLibrary returns it: 0 on failure, otherwise a value

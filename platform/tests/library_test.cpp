@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 
 #include "platform/fixture.h"
 
@@ -80,6 +81,14 @@ TEST_F(LibraryLoaderTest, FailuresCarryTheWindowsErrorCodes) {
   // A registered stand-in alone is not enough: the file must exist where asked.
   EXPECT_EQ(loader_->LoadLibrary("C:\\Setup\\MailDB32.dll"), 0u);
   EXPECT_EQ(loader_->LastError(), kErrorModNotFound);
+
+  // A stand-in whose start-up fails.
+  machine_.PutFile("C:\\Apps\\Broken.dll", "MZ");
+  loader_->RegisterStandIn("Broken.dll", [](const LoadedFile&) -> std::unique_ptr<LibraryStandIn> {
+    throw std::runtime_error("no card reader");
+  });
+  EXPECT_EQ(loader_->LoadLibrary("C:\\Apps\\Broken.dll"), 0u);
+  EXPECT_EQ(loader_->LastError(), kErrorDllInitFailed);
 
   ModuleHandle mail = loader_->LoadLibrary("C:\\Apps\\MailDB32.dll");
   ASSERT_NE(mail, 0u);

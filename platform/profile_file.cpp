@@ -1,6 +1,7 @@
 #include "platform/profile_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -56,6 +57,30 @@ void CopyDosAttributes(const fs::path& from, int to_fd) {
   char value[64];
   const ssize_t n = ::getxattr(from.c_str(), kDosAttributes, value, sizeof value);
   if (n > 0) ::fsetxattr(to_fd, kDosAttributes, value, static_cast<std::size_t>(n), 0);
+}
+
+// An exclusive advisory lock on a folder, held by writers of the profile
+// files in it. Where the file system cannot lock, writers go unlocked.
+class FolderLock {
+ public:
+  explicit FolderLock(const fs::path& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+fs::path FolderOf(const fs::path& path) {
+  return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
 }  // namespace
@@ -115,7 +140,7 @@ void ProfileFile::Refresh() {
 }
 
 void ProfileFile::Save() {
-  const fs::path folder = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
+  const fs::path folder = FolderOf(path_);
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     throw ProfileError("profile file " + path_.string() +
@@ -158,18 +183,18 @@ void ProfileFile::Save() {
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   stamp_ = CurrentStamp();
-  dirty_ = false;
 }
 
-template <typename Edit>
-void ProfileFile::Modify(Edit&& edit) {
+void ProfileFile::Modify(Edit edit) {
+  if (batch_depth_ > 0) {
+    edit(text_);
+    journal_.push_back(std::move(edit));
+    return;
+  }
+  FolderLock lock(FolderOf(path_));
   Refresh();
   edit(text_);
-  if (batch_depth_ > 0) {
-    dirty_ = true;
-  } else {
-    SaveOrForget();
-  }
+  SaveOrForget();
 }
 
 void ProfileFile::SaveOrForget() {
@@ -179,7 +204,6 @@ void ProfileFile::SaveOrForget() {
     // The edit did not reach the disk: the next access reads the file again
     // rather than showing it.
     loaded_ = false;
-    dirty_ = false;
     throw;
   }
 }
@@ -233,27 +257,29 @@ const ProfileText& ProfileFile::Text() {
 
 void ProfileFile::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
-  Modify([&](ProfileText& t) { t.WriteString(section, key, value); });
+  Modify([s = std::string(section), k = std::string(key), v = std::string(value)](ProfileText& t) {
+    t.WriteString(s, k, v);
+  });
 }
 
 void ProfileFile::WriteInteger(std::string_view section, std::string_view key, std::int64_t value) {
-  Modify([&](ProfileText& t) { t.WriteInteger(section, key, value); });
+  WriteString(section, key, std::to_string(value));
 }
 
 void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-  Modify([&](ProfileText& t) { t.WriteBool(section, key, value); });
+  WriteString(section, key, value ? "1" : "0");
 }
 
 void ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
   Refresh();
   if (!text_.ValueExists(section, key)) return;  // nothing to change, nothing to save
-  Modify([&](ProfileText& t) { t.DeleteKey(section, key); });
+  Modify([s = std::string(section), k = std::string(key)](ProfileText& t) { t.DeleteKey(s, k); });
 }
 
 void ProfileFile::DeleteSection(std::string_view section) {
   Refresh();
   if (!text_.SectionExists(section)) return;
-  Modify([&](ProfileText& t) { t.DeleteSection(section); });
+  Modify([s = std::string(section)](ProfileText& t) { t.DeleteSection(s); });
 }
 
 void ProfileFile::BeginBatch() {
@@ -262,8 +288,17 @@ void ProfileFile::BeginBatch() {
 }
 
 void ProfileFile::EndBatch() {
-  if (batch_depth_ == 0) return;
-  if (--batch_depth_ == 0 && dirty_) SaveOrForget();
+  if (batch_depth_ == 0 || --batch_depth_ > 0 || journal_.empty()) return;
+  std::vector<Edit> journal = std::move(journal_);
+  journal_.clear();
+  FolderLock lock(FolderOf(path_));
+  if (CurrentStamp() != stamp_) {
+    // Changed by someone else during the batch: replay onto the new text.
+    loaded_ = false;
+    Refresh();
+    for (Edit& edit : journal) edit(text_);
+  }
+  SaveOrForget();
 }
 
 ProfileBatch::~ProfileBatch() {

@@ -10,15 +10,20 @@
 // file in the same folder is written, flushed to disk and renamed over the
 // file, so a killed writer leaves either the old or the new file. The folder
 // must exist (Windows does not create it); a new file gets CR LF line ends.
+// Writers serialise on an advisory lock of the folder for the moment of
+// their load-edit-save, so that two processes writing different keys of one
+// file do not lose each other's changes; readers take no lock.
 //
-// Batch mode (ProfileBatch) holds the text in memory across several writes
-// and saves it once at the end.
+// Batch mode (ProfileBatch) keeps several writes in memory (reads see them)
+// and saves once at the end: the writes are applied again to the file as it
+// is then, under the folder lock, so changes others made meanwhile survive.
 //
 // ProfileError is raised when an existing file cannot be read (other than
 // missing) or the file cannot be saved; the message names the file.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,9 +71,12 @@ class ProfileFile {
     bool operator==(const Stamp&) const = default;
   };
 
+  using Edit = std::function<void(ProfileText&)>;
+
   void Refresh();
-  template <typename Edit>
-  void Modify(Edit&& edit);
+  // Applies edit now; saves it at once, or journals it in batch mode. The
+  // edit must own its arguments (it may run again at the end of a batch).
+  void Modify(Edit edit);
   void Save();
   void SaveOrForget();
   Stamp CurrentStamp() const;
@@ -78,7 +86,7 @@ class ProfileFile {
   Stamp stamp_;
   bool loaded_ = false;
   int batch_depth_ = 0;
-  bool dirty_ = false;
+  std::vector<Edit> journal_;  // writes of the running batch
 };
 
 // Scoped batch: writes through the file between construction and Commit (or

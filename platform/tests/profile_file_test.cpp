@@ -118,6 +118,43 @@ TEST_F(ProfileFileTest, BatchSavesOnceAtTheEnd) {
   EXPECT_EQ(other.ReadString("S", "late", "-"), "x");
 }
 
+TEST_F(ProfileFileTest, ConcurrentWritersLoseNothing) {
+  const fs::path path = dir_ / "shared.ini";
+  ProfileFile(path).WriteString("S", "start", "1");
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = ::fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      int code = 0;
+      try {
+        ProfileFile ini(path);
+        for (int i = 0; i < 60; ++i)
+          ini.WriteInteger("S", std::to_string(c) + "_" + std::to_string(i), i);
+      } catch (...) {
+        code = 1;
+      }
+      ::_exit(code);
+    }
+  }
+  // Meanwhile a batch of this process, saved after the children wrote.
+  ProfileFile mine(path);
+  {
+    ProfileBatch batch(mine);
+    mine.WriteString("S", "parent", "yes");
+    for (pid_t child : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    batch.Commit();
+  }
+  ProfileFile check(path);
+  EXPECT_EQ(check.KeyNames("S").size(), 122u);
+  EXPECT_EQ(check.ReadString("S", "parent", "-"), "yes");
+  EXPECT_EQ(check.ReadInteger("S", "1_59", -1), 59);
+}
+
 TEST_F(ProfileFileTest, FollowsALinkInsteadOfReplacingIt) {
   Put(dir_ / "real.ini", "[S]\r\nk=1\r\n");
   fs::create_symlink("real.ini", dir_ / "link.ini");

@@ -9,3 +9,7 @@ machine=build/demo-machine
 rm -rf "$machine"
 build/nimbra-machine demo "$machine"
 build/nimbra-machine show "$machine"
+# Install NimbraPost on the demo machine unattended, with the bundled answers.
+build/nimbra-setup --machine "$machine" --setup-dir 'D:\SETUP\' --silent \
+  --answers app/nimbra-setup/demo-answers.ini --log "$machine/setup.log"
+echo "Unattended installation finished; its log is in $machine/setup.log"

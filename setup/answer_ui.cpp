@@ -33,6 +33,10 @@ std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons
   return answer;
 }
 
+// Rows an answer file may fill in a grid (the accounts page holds one row per
+// user of the installer's "RunQty").
+constexpr int kMaxGridRows = 10000;
+
 bool IsOn(std::string_view value) {
   return value == "1" || SameText(value, "true") || SameText(value, "yes");
 }
@@ -188,7 +192,7 @@ void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
     }
     if (control->Kind() == K::Grid) {
       const auto row = TryStrToInt(part);
-      if (!row || *row < 1) {
+      if (!row || *row < 1 || *row > kMaxGridRows) {
         throw AnswerFileError("[" + std::string(section) + "] " + key +
                               ": grid rows are given as " + name + ".<row>=cell|cell|cell");
       }

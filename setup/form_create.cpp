@@ -41,6 +41,7 @@ void TSetupForm::RightsCheck() {
 
 void TSetupForm::FormCreate() {
   ui_.SetMainForm(*form_);
+  StartCursorSampler();
   RightsCheck();
 
   systemDirectory_ = machine_.SystemDirectory().substr(0, 200);
@@ -90,6 +91,7 @@ void TSetupForm::FormCreate() {
 
   form_->At("ReleaseLabel").text = settings_.Release;
   form_->At("ETitle").text = settings_.ProductType;
+  RenewKeyManager();
 
   if (machine_.IsNT()) {
     settings_.ProgramsFolder =

@@ -1,6 +1,7 @@
 #include "setup/tsetup_form.h"
 
 #include "core/strings.h"
+#include "platform/library_search.h"
 #include "ui/setup_form.h"
 
 namespace nimbra::setup {
@@ -16,12 +17,50 @@ TSetupForm::TSetupForm(ui::Ui& ui, platform::Machine& machine, std::string setup
   dialogs_.push_back(ui::MakeBackDropForm());
   context_ = std::make_unique<WizardContext>(*form_, ui_, machine_, settings_, std::move(setupDir),
                                              std::move(programName));
+  libraries_ = std::make_unique<platform::LibraryLoader>(
+      platform::SearchPathFor(machine_, context_->SetupDir()), platform::ResolverFor(machine_));
   form_->onPageShown = [this](const std::string& page) { ui_.LogLine("PAGE " + page); };
   WireControls();
   RegisterPageHandlers();
 }
 
-TSetupForm::~TSetupForm() = default;
+TSetupForm::~TSetupForm() {
+  if (cursorTimer_) ui_.StopTimer(cursorTimer_);
+}
+
+keys::TNimbraMGR& TSetupForm::KeyManager() {
+  if (!manager_) RenewKeyManager();
+  return *manager_;
+}
+
+keys::TNimbraMGR& TSetupForm::RenewKeyManager() {
+  manager_.reset();
+  manager_ = std::make_unique<keys::TNimbraMGR>(machine_, ui_, *libraries_, context_->SetupDir());
+  return *manager_;
+}
+
+// The 200 ms cursor sampler: while fewer than 100 samples are held, each new
+// cursor position adds the byte (x low nibble << 4) | (y low nibble) to the
+// shared sample buffer. The window is disabled for the length of a tick.
+void TSetupForm::StartCursorSampler() {
+  if (!cursorTimer_) cursorTimer_ = ui_.StartTimer(200, [this] { CursorTick(); });
+}
+
+void TSetupForm::CursorTick() {
+  form_->enabled = false;
+  try {
+    const ui::Point at = ui_.CursorPos();
+    const bool moved = lastCursor_.x != at.x || lastCursor_.y != at.y;
+    auto& samples = context_->mouseSamples;
+    if (moved && samples.size() < WizardContext::kMouseSamplesWanted) {
+      samples.push_back(static_cast<std::uint8_t>(((at.x & 15) << 4) | (at.y & 15)));
+    }
+    lastCursor_ = at;
+  } catch (const std::exception&) {
+    // A failed tick is dropped; the window is enabled again below.
+  }
+  form_->enabled = true;
+}
 
 ui::Form& TSetupForm::Dialog(std::string_view name) {
   for (auto& dialog : dialogs_) {

@@ -2,10 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "keys/nimbra_crypto.h"
+#include "platform/library.h"
 #include "platform/machine.h"
 #include "setupstate/install_settings.h"
 #include "setupstate/wizard_context.h"
@@ -37,6 +40,12 @@ class TSetupForm {
   WizardContext& Context() { return *context_; }
   ui::Ui& Ui() { return ui_; }
   platform::Machine& Machine() { return machine_; }
+  platform::LibraryLoader& Libraries() { return *libraries_; }
+  // The key manager component shared by the whole run (created by FormCreate).
+  keys::TNimbraMGR& KeyManager();
+  // Replaces the key manager component by a fresh one (the installation run
+  // and the import of older keys log on through a new component).
+  keys::TNimbraMGR& RenewKeyManager();
 
   // Navigation.
   void NextClick();
@@ -86,6 +95,8 @@ class TSetupForm {
   void RetitleDataPages();
   void EditionCheck();
   void RightsCheck();
+  void StartCursorSampler();
+  void CursorTick();
 
   // Page actions of the common pages.
   void LicenceEnter();
@@ -118,6 +129,10 @@ class TSetupForm {
   std::unique_ptr<ui::Form> form_;
   std::vector<std::unique_ptr<ui::Form>> dialogs_;
   std::unique_ptr<WizardContext> context_;
+  std::unique_ptr<platform::LibraryLoader> libraries_;
+  std::unique_ptr<keys::TNimbraMGR> manager_;
+  int cursorTimer_ = 0;
+  ui::Point lastCursor_;  // starts at (0, 0), as the form's fields do
   std::string systemDirectory_;
   std::string referral_;
 };

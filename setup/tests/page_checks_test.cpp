@@ -234,3 +234,49 @@ TEST_F(WizardTest, CalypsoAccountShowsTheTimeoutAdvice) {
 
 }  // namespace
 }  // namespace nimbra::setup::testing
+
+namespace nimbra::setup::testing {
+namespace {
+
+TEST_F(WizardTest, ProgramLocationIsNormalisedAndTheDataLocationFollowsItsDrive) {
+  ScriptType(1);
+  Result r =
+      Run(std::string(kDesktopAnswers) + "[TabSheet5]\r\nSoftwareLocation=D:\\NP\\\\Prog\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(Text("SoftwareLocation"), "D:\\NP\\Prog\\");
+  EXPECT_EQ(Text("DataLocation"), "D:\\Program Files\\NimbraPost\\Data\\");
+  EXPECT_EQ(Text("SharedDataLocation"), "D:\\Program Files\\NimbraPost\\Data\\Shared\\");
+}
+
+TEST_F(WizardTest, BrowseTakesTheChosenFilesFolder) {
+  ScriptType(1);
+  Result r = Run(std::string(kDesktopAnswers) +
+                 "[TabSheet5]\r\nPress=SoftwareBrowse,Next\r\n"
+                 "[TabSheet6]\r\nPress=DataBrowse,Next\r\n"
+                 "[Answers]\r\nProgramLocationDialog=E:\\Apps\\NP\\x.txt\r\n"
+                 "Select Location for the NimbraPost Data=E:\\Keys\\file\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(Text("SoftwareLocation"), "E:\\Apps\\NP\\");
+  EXPECT_EQ(Text("DataLocation"), "E:\\Keys\\");
+}
+
+TEST_F(WizardTest, NextOnTheLastPageStaysAndPreviousOnTheFirstStays) {
+  ScriptType(1);
+  Run("[TabSheet1]\r\nPress=ExitSetup\r\n[Answers]\r\nExitSetup=OK\r\n");
+  int entries = 0;
+  wizard->Context().SetPageHandlers("TabSheet19", {[&] { ++entries; }, nullptr});
+  wizard->PrevClick();
+  EXPECT_EQ(wizard->Form().ActivePage(), "TabSheet1");
+  wizard->ShowPage("TabSheet19");
+  wizard->NextClick();
+  EXPECT_EQ(wizard->Form().ActivePage(), "TabSheet19");
+  EXPECT_EQ(entries, 1);  // the entry action ran again
+  EXPECT_EQ(wizard->GetPageNo(), 20);
+  wizard->ShowPage("TabSheet27");  // not in the standard list
+  EXPECT_EQ(wizard->GetPageNo(), -1);
+  wizard->NextClick();
+  EXPECT_EQ(wizard->Form().ActivePage(), "TabSheet27");
+}
+
+}  // namespace
+}  // namespace nimbra::setup::testing

@@ -36,6 +36,7 @@ class WizardTest : public ::testing::Test {
 
   // Runs the wizard with the answer file; keeps the wizard for inspection.
   Result Run(const std::string& answers) {
+    wizard.reset();  // it refers to the previous run's Ui
     log = std::make_unique<ui::EventLog>();
     ui = std::make_unique<AnswerFileUi>(answers);
     ui->SetLog(log.get());

@@ -76,6 +76,10 @@ TEST(Base64, DecodeSkipsLineBreaksAndAcceptsMissingPadding) {
   EXPECT_EQ(Base64Decode("Zm9vYg"), Bytes("foob"));
   EXPECT_EQ(Base64Decode("Zm9vYmE"), Bytes("fooba"));
   EXPECT_EQ(Base64Decode("Zg = ="), Bytes("f"));
+  EXPECT_EQ(Base64Decode("Zm 9vYm\r\nFyZm9v"), Bytes("foobarfoo"));  // breaks inside groups
+  for (std::size_t n = 0; n < 200; n += 7) {
+    EXPECT_EQ(Base64Decode(Base64Encode(Counting(n), 60)), Counting(n)) << n;
+  }
 }
 
 TEST(Base64, BadInputIsAClearError) {

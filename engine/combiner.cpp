@@ -36,12 +36,10 @@ void TCombiner::SetSkipMask(std::uint8_t mask) {
 }
 
 void TCombiner::XorKeystream(int count, std::uint8_t* bytes) {
-  TS3MixtureGenerator& gen = *generator_;
-  if (byte_mode_) {
-    for (int i = 0; i < count; ++i) bytes[i] ^= static_cast<std::uint8_t>(gen.OutputByte());
-  } else {
-    for (int i = 0; i < count; ++i) bytes[i] ^= static_cast<std::uint8_t>(gen.Output(8));
-  }
+  if (byte_mode_)
+    generator_->XorOutputBytes(bytes, static_cast<std::size_t>(count));
+  else
+    generator_->XorOutputBits8(bytes, static_cast<std::size_t>(count));
 }
 
 void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* bytes) {

@@ -31,7 +31,9 @@ class TMixtureGenerator : public TAbstractGenerator {
 
  protected:
   int count_;
-  std::array<std::uint32_t, 5> bit_buffer_{};
+  // Up to 32 buffered bits each, held in 64 bits so that a whole chunk
+  // shifts out at once.
+  std::array<std::uint64_t, 5> bit_buffer_{};
   std::array<int, 5> bits_left_{};
 };
 
@@ -46,11 +48,17 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
   TStutterShiftReg& Register(int i) { return *regs_[i - 1]; }
   const TStutterShiftReg& Register(int i) const { return *regs_[i - 1]; }
 
+  // k (<= 32) selections; the first output bit is bit 0 of the result.
   std::uint32_t Output(int k) override;
   std::uint32_t OutputByte() override {
     return Register(NextBit(0) ? 3 : 2).OutputStuttered(8) & 0xFF;
   }
   std::uint32_t OutputDWord();
+
+  // XORs count keystream bytes into data: OutputByte (byte mode) or the low
+  // byte of Output(8) (bit mode), byte by byte.
+  void XorOutputBytes(std::uint8_t* data, std::size_t count);
+  void XorOutputBits8(std::uint8_t* data, std::size_t count);
 
   int TotalLength(TGeneratorSizes sizes) const override;
   void LoadKey(const TKey& key) override;
@@ -61,17 +69,29 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
   void ResetBuffers();
 
  private:
-  // The next buffered output bit of register i + 1.
-  int NextBit(int i) {
-    if (bits_left_[i] == 0) {
-      bit_buffer_[i] = regs_[i]->OutputStuttered(chunk_[i]);
-      bits_left_[i] = chunk_[i];
+  // The next c (<= 32) buffered output bits of register i + 1, the first as
+  // bit 0; the buffer is refilled at the moment it is empty and a bit is
+  // needed, as bit-by-bit reading would.
+  std::uint32_t Take(int i, int c) {
+    if (c <= bits_left_[i]) {
+      const std::uint32_t v = static_cast<std::uint32_t>(bit_buffer_[i] & ((1ull << c) - 1));
+      bit_buffer_[i] >>= c;
+      bits_left_[i] -= c;
+      return v;
     }
-    const int bit = bit_buffer_[i] & 1;
-    bit_buffer_[i] >>= 1;
-    --bits_left_[i];
-    return bit;
+    return TakeRefilling(i, c);
   }
+  std::uint32_t TakeRefilling(int i, int c);
+  int NextBit(int i) { return static_cast<int>(Take(i, 1)); }
+  // True when no register reports stutter steps, so that the bulk paths,
+  // which may order the registers' refills differently, are exact.
+  bool Quiet() const {
+    return !regs_[0]->OnStutter && !regs_[1]->OnStutter && !regs_[2]->OnStutter;
+  }
+  // Quiet, and every chunk a whole 32-bit word.
+  bool BulkReady() const;
+  std::uint32_t OutputBitwise(int k);
+  void StutteredBytes(TStutterShiftReg& r, std::uint8_t* out, std::size_t count);
 
   TGeneratorSizes sizes_;
   std::array<GeneratorSizeInfo, 3> info_{};

@@ -1,6 +1,7 @@
 #include "engine/shift_reg.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "engine/errors.h"
@@ -9,17 +10,22 @@ namespace nimbra::engine {
 
 namespace {
 
-// Room past the live state; sliding copies the state back once per this
-// many bytes of clocking.
-constexpr std::size_t kSlackBytes = 4096;
+// Words of room past the live state; sliding copies the state back once per
+// this many words of clocking.
+constexpr std::size_t kSlackWords = 1024;
+// Bits computed ahead of the state in one go.
+constexpr std::int64_t kLookahead = 512;
+// One word is kept before the oldest live bit, so that computing a partly
+// known word may read a whole word below it.
+constexpr std::int64_t kOrigin = 32;
 
-std::uint64_t LowMask(int count) {
-  return count >= 64 ? ~0ull : (1ull << count) - 1;
+std::uint32_t LowMask(int count) {
+  return count >= 32 ? ~0u : (1u << count) - 1;
 }
 
 int CheckedRegister(int n, int m) {
-  if (n < 2) throw EShiftRegNoCreate(msg::kRegLengthInvalid + std::to_string(n));
-  if (n > kMaxBitArrayLength) throw EShiftRegNoCreate(msg::kRegLengthInvalid + std::to_string(n));
+  if (n < 2 || n > kMaxBitArrayLength)
+    throw EShiftRegNoCreate(msg::kRegLengthInvalid + std::to_string(n));
   if (m <= 0 || m > n - 1) throw EShiftRegNoCreate(msg::kRegMidTapInvalid + std::to_string(m));
   return n;
 }
@@ -30,71 +36,66 @@ int CheckedRegister(int n, int m) {
 
 TCustomShiftReg::TCustomShiftReg(int n)
     : TAbstractGenerator(n),
-      buf_(static_cast<std::size_t>(n / 8) + 16 + kSlackBytes, 0),
-      t_(n),
-      generated_(n) {}
+      words_(static_cast<std::size_t>(n / 32) + 4 + kSlackWords, 0),
+      t_(n + kOrigin),
+      generated_(n + kOrigin) {}
 
 TCustomShiftReg::TCustomShiftReg(const TCustomShiftReg& other)
     : TAbstractGenerator(other.length_),
-      buf_(other.buf_),
+      words_(other.words_),
       t_(other.t_),
       generated_(other.generated_) {}
 
-void TCustomShiftReg::Put(std::int64_t p, std::uint64_t v, int count) {
-  std::uint8_t* at = buf_.data() + (p >> 3);
-  const int shift = static_cast<int>(p & 7);
-  std::uint64_t x;
-  std::memcpy(&x, at, 8);
-  x = (x & LowMask(shift)) | ((v & LowMask(count)) << shift);
-  std::memcpy(at, &x, 8);
+void TCustomShiftReg::Put(std::int64_t p, std::uint32_t v, int count) {
+  std::uint32_t* w = words_.data() + (p >> 5);
+  const int shift = static_cast<int>(p & 31);
+  const std::uint64_t mask = std::uint64_t{LowMask(count)} << shift;
+  std::uint64_t x = (std::uint64_t{w[1]} << 32) | w[0];
+  x = (x & ~mask) | ((std::uint64_t{v} << shift) & mask);
+  w[0] = static_cast<std::uint32_t>(x);
+  w[1] = static_cast<std::uint32_t>(x >> 32);
 }
 
 void TCustomShiftReg::Slide() {
-  // Keep everything from the oldest bit that is still needed: the state's
-  // first bit, or the feedback source of the next bit to compute.
+  // Keep everything from the oldest bit still needed: the state's first bit,
+  // or the feedback source of the next bit to compute.
   const std::int64_t oldest = std::min(t_, generated_) - length_;
-  const std::int64_t start_byte = oldest >> 3;
-  if (start_byte <= 0) return;
-  const std::size_t end_byte = static_cast<std::size_t>(generated_ >> 3) + 8;
-  std::memmove(buf_.data(), buf_.data() + start_byte, end_byte - start_byte);
-  t_ -= start_byte * 8;
-  generated_ -= start_byte * 8;
+  const std::int64_t start = (oldest - kOrigin) >> 5;
+  if (start <= 0) return;
+  const std::size_t end = std::min(static_cast<std::size_t>(generated_ >> 5) + 2, words_.size());
+  std::memmove(words_.data(), words_.data() + start, (end - start) * sizeof(std::uint32_t));
+  t_ -= start * 32;
+  generated_ -= start * 32;
 }
 
-void TCustomShiftReg::Reserve(std::int64_t until) {
-  if (static_cast<std::size_t>(until >> 3) + 16 > buf_.size()) Slide();
+void TCustomShiftReg::Reserve() {
+  if (static_cast<std::size_t>(generated_ >> 5) + 3 > words_.size()) Slide();
 }
 
 void TCustomShiftReg::BeginEdit() {
   generated_ = t_;
-  Reserve(generated_);
+  Reserve();
 }
 
 int TCustomShiftReg::GetBit(int i) const {
   if (i < 1 || i > length_)
     throw EBitArrayInvalidIndex(msg::kBitIndexInvalid + std::to_string(i - 1));
   const std::int64_t p = t_ - i;
-  return (buf_[p >> 3] >> (p & 7)) & 1;
+  return (words_[p >> 5] >> (p & 31)) & 1;
 }
 
 void TCustomShiftReg::SetBit(int i, int v) {
   if (i < 1 || i > length_)
     throw EBitArrayInvalidIndex(msg::kBitIndexInvalid + std::to_string(i - 1));
   BeginEdit();
-  const std::int64_t p = t_ - i;
-  const auto mask = static_cast<std::uint8_t>(1u << (p & 7));
-  if (v)
-    buf_[p >> 3] |= mask;
-  else
-    buf_[p >> 3] &= static_cast<std::uint8_t>(~mask);
+  Put(t_ - i, v ? 1 : 0, 1);
 }
 
 void TCustomShiftReg::StoreStateBuffer(std::uint32_t* words) const {
   const int count = StateWordCount();
-  for (int w = 0; w + 1 < count; ++w)
-    words[w] = static_cast<std::uint32_t>(Window(t_ - 32 - 32 * std::int64_t{w}));
+  for (int w = 0; w + 1 < count; ++w) words[w] = Window(t_ - 32 - 32 * std::int64_t{w});
   const int rest = length_ - 32 * (count - 1);
-  const auto last = static_cast<std::uint32_t>(Window(t_ - length_) & LowMask(rest));
+  const std::uint32_t last = Window(t_ - length_) & LowMask(rest);
   words[count - 1] = rest == 32 ? last : last << (32 - rest);
 }
 
@@ -103,8 +104,6 @@ void TCustomShiftReg::LoadStateBuffer(const std::uint32_t* words) {
   BeginEdit();
   const int count = StateWordCount();
   const int rest = length_ - 32 * (count - 1);
-  // Lowest positions first: each write may clobber the bits above it, which
-  // the next write then sets.
   Put(t_ - length_, rest == 32 ? words[count - 1] : words[count - 1] >> (32 - rest), rest);
   for (int w = count - 2; w >= 0; --w) Put(t_ - 32 - 32 * std::int64_t{w}, words[w], 32);
 }
@@ -124,9 +123,9 @@ void TCustomShiftReg::XorState(const TBitArray& other) {
 }
 
 void TCustomShiftReg::Clear() {
-  t_ = length_;
-  generated_ = length_;
-  std::fill(buf_.begin(), buf_.begin() + (length_ >> 3) + 16, 0);
+  t_ = length_ + kOrigin;
+  generated_ = t_;
+  std::fill(words_.begin(), words_.begin() + (t_ >> 5) + 2, 0);
 }
 
 const TCustomBitArray& TCustomShiftReg::State() const {
@@ -138,23 +137,36 @@ const TCustomBitArray& TCustomShiftReg::State() const {
 // ---- TShiftReg ----
 
 TShiftReg::TShiftReg(int n, int m)
-    : TCustomShiftReg(CheckedRegister(n, m)),
-      m_(m),
-      step_(std::min(32, m)),
-      gen_step_(std::min(56, m)) {}
+    : TCustomShiftReg(CheckedRegister(n, m)), m_(m), step_(std::min(32, m)) {}
 
 TShiftReg::TShiftReg(const TShiftReg& other)
-    : TCustomShiftReg(other), m_(other.m_), step_(other.step_), gen_step_(other.gen_step_) {}
+    : TCustomShiftReg(other), m_(other.m_), step_(other.step_) {}
 
 void TShiftReg::Generate() {
-  // s[p] = s[p - n] xor s[p - m], computed gen_step_ (<= m) bits at a time
-  // so that every source bit is already known.
-  const std::uint64_t mask = LowMask(gen_step_);
+  if (m_ < 32) {
+    GenerateBitwise();
+    return;
+  }
+  // s[p] = s[p - n] xor s[p - m], a word at a time: with m >= 32 every source
+  // bit of a word lies before the word. A partly known word keeps its known
+  // low bits.
+  while (generated_ < t_ + kLookahead) {
+    Reserve();
+    const std::int64_t base = generated_ & ~std::int64_t{31};
+    const std::uint32_t v = Window(base - length_) ^ Window(base - m_);
+    const int known = static_cast<int>(generated_ - base);
+    std::uint32_t& w = words_[base >> 5];
+    w = (w & LowMask(known)) | (v & ~LowMask(known));
+    generated_ = base + 32;
+  }
+}
+
+void TShiftReg::GenerateBitwise() {
   while (generated_ < t_) {
-    Reserve(generated_);
-    const std::uint64_t bits = (Window(generated_ - length_) ^ Window(generated_ - m_)) & mask;
-    Put(generated_, bits, gen_step_);
-    generated_ += gen_step_;
+    Reserve();
+    const std::uint32_t bit = (Window(generated_ - length_) ^ Window(generated_ - m_)) & 1;
+    Put(generated_, bit, 1);
+    ++generated_;
   }
 }
 
@@ -202,7 +214,7 @@ void TShiftReg::Rotate(int k) {
     Put(t_, Window(t_ - length_), j);
     t_ += j;
     generated_ = t_;
-    Reserve(generated_);
+    Reserve();
   };
   const int first = k % piece;
   if (first > 0) rotate(first);

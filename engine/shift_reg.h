@@ -1,8 +1,6 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -10,9 +8,6 @@
 #include "engine/bit_array.h"
 
 namespace nimbra::engine {
-
-static_assert(std::endian::native == std::endian::little,
-              "the register buffer reads bit windows with little-endian loads");
 
 // Anything that produces a bit stream. Bit numbers are 1-based.
 class TAbstractGenerator {
@@ -35,10 +30,12 @@ class TAbstractGenerator {
 
 // A register state of n bits b_0 (newest) .. b_{n-1} (oldest), stored as the
 // tail of the bit sequence the register has produced: b_i is sequence bit
-// T - 1 - i, where T counts the bits clocked in so far. Clocking appends bits
-// and moves T; nothing moves in memory until the buffer fills, when the live
-// tail slides back to the start. Bits past T may already be computed
-// (look-ahead); any change to the state drops them.
+// T - 1 - i, where T counts the bits clocked in so far. Sequence bit p is bit
+// p % 32 of word p / 32. Clocking appends bits and moves T; nothing moves in
+// memory until the buffer fills, when the live tail slides back to the
+// start. Bits past T may already be computed (look-ahead); any change to the
+// state drops them. All memory access is by aligned words, so reading what
+// was just computed never waits on a partial store.
 class TCustomShiftReg : public TAbstractGenerator {
  public:
   explicit TCustomShiftReg(int n);
@@ -60,21 +57,21 @@ class TCustomShiftReg : public TAbstractGenerator {
   const TCustomBitArray& State() const;
 
  protected:
-  // Bits s[p .. p+56] of the sequence buffer, s[p] as bit 0.
-  std::uint64_t Window(std::int64_t p) const {
-    std::uint64_t x;
-    std::memcpy(&x, buf_.data() + (p >> 3), 8);
-    return x >> (p & 7);
+  // Sequence bits p .. p+31, bit p as bit 0.
+  std::uint32_t Window(std::int64_t p) const {
+    const std::uint32_t* w = words_.data() + (p >> 5);
+    const std::uint64_t x = (std::uint64_t{w[1]} << 32) | w[0];
+    return static_cast<std::uint32_t>(x >> (p & 31));
   }
-  // Writes the low `count` (<= 56) bits of v at p; bits after them are lost.
-  void Put(std::int64_t p, std::uint64_t v, int count);
+  // Writes the low `count` (1..32) bits of v at p; other bits are kept.
+  void Put(std::int64_t p, std::uint32_t v, int count);
   // Drops the look-ahead before the state is changed in place.
   void BeginEdit();
-  // Makes room for 56 more bits after position `until` (sliding the live
-  // bits back to the start moves t_ and generated_).
-  void Reserve(std::int64_t until);
+  // Slides the live bits back to the start when fewer than two words are
+  // free after generated_ (this moves t_ and generated_).
+  void Reserve();
 
-  std::vector<std::uint8_t> buf_;
+  std::vector<std::uint32_t> words_;
   std::int64_t t_;          // bits clocked in: the state ends at t_ - 1
   std::int64_t generated_;  // bits computed so far (>= t_)
 
@@ -94,9 +91,9 @@ class TShiftReg : public TCustomShiftReg {
   int Step() const { return step_; }
 
   // Output window V: b_{n-32} .. b_{n-1}, b_{n-1} as bit 0.
-  std::uint32_t OutputWindow() const { return static_cast<std::uint32_t>(Window(t_ - length_)); }
+  std::uint32_t OutputWindow() const { return Window(t_ - length_); }
   // Tap window M: b_{m-32} .. b_{m-1}, b_{m-1} as bit 0.
-  std::uint32_t TapWindow() const { return static_cast<std::uint32_t>(Window(t_ - m_)); }
+  std::uint32_t TapWindow() const { return Window(t_ - m_); }
 
   // Clocks k bits: a partial step of k mod Step, then whole steps, each
   // through the overridable ClockFeedback / ClockWord.
@@ -120,19 +117,23 @@ class TShiftReg : public TCustomShiftReg {
     t_ += k;
     if (generated_ < t_) Generate();
   }
+  // Computes sequence bits a little past the state's newest bit.
+  void Generate();
 
  private:
-  // Computes sequence bits until the state's newest bit is known.
-  void Generate();
+  void GenerateBitwise();
 
   int m_;
   int step_;
-  int gen_step_;
 };
 
 // A register that, before some of its steps, takes one extra step when the
 // state bits b_10 and b_17 are both zero (the stutter test).
 class TStutterShiftReg final : public TShiftReg {
+  // The mixture generator's bulk keystream loops keep a register's position
+  // in local variables.
+  friend class TS3MixtureGenerator;
+
  public:
   static constexpr std::uint32_t kStutterMask = 0x00204000;
 
@@ -172,11 +173,18 @@ class TStutterShiftReg final : public TShiftReg {
     return (Window(t_ - 18) & 0x81) == 0;
   }
   bool ShortStutterHolds() const;
+  // The test's outcome is data, not a pattern a branch predictor could
+  // learn: without a handler to call, the extra step is added arithmetically.
   void StutterTest() {
-    if (StutterHolds()) {
-      Advance(stutter_step_);
-      FireStutter();
+    const bool holds = StutterHolds();
+    if (OnStutter) {
+      if (holds) {
+        Advance(stutter_step_);
+        FireStutter();
+      }
+      return;
     }
+    Advance(stutter_step_ & -static_cast<std::int64_t>(holds));
   }
 
   int stutter_step_;

@@ -1,0 +1,38 @@
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/nimbra-engine/engine_commands.h"
+#include "core/hex.h"
+#include "core/stream.h"
+#include "engine/secret_key.h"
+
+namespace nimbra::engine_tool {
+
+// secret encrypt --pass P [--random-hex R] IN OUT
+// secret decrypt --pass P IN OUT
+void RunSecret(const Args& args) {
+  const Options options = ParseOptions(args, {"--pass", "--random-hex"}, {});
+  if (options.positional.size() != 3 ||
+      (options.positional[0] != "encrypt" && options.positional[0] != "decrypt"))
+    throw std::invalid_argument("secret needs encrypt or decrypt, an input and an output file");
+  const bool encrypt = options.positional[0] == "encrypt";
+  const std::string& pass = options.Value("--pass");
+  std::vector<std::uint8_t> random;
+  if (options.Has("--random-hex")) {
+    if (!encrypt) throw std::invalid_argument("--random-hex is for encrypt only");
+    random = HexToBytes(options.Value("--random-hex"));
+    if (random.size() != engine::TSecretKey::kRandomSize)
+      throw std::invalid_argument("--random-hex needs exactly 20 bytes");
+  }
+  engine::TSecretKey secret;
+  if (!random.empty()) secret.RandomBytes = random.data();
+  FileStream input(options.positional[1], FileMode::OpenRead);
+  FileStream output(options.positional[2], FileMode::Create);
+  const std::uint32_t crc = encrypt ? secret.EncryptWithPassword(output, input, pass)
+                                    : secret.DecryptWithPassword(output, input, 0, pass);
+  std::printf("%08x\n", crc);
+}
+
+}  // namespace nimbra::engine_tool

@@ -1,0 +1,124 @@
+// The engine tool's field, key-pair, cipher and random commands run as a
+// user runs them. Skipped when the program was not built.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kProgram = std::string(NIMBRA_BINARY_DIR) + "/nimbra-engine";
+
+struct Output {
+  int status;
+  std::vector<std::string> lines;
+};
+
+Output RunProgram(const std::string& args) {
+  const std::string command = kProgram + " " + args + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string text;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  const int status = pclose(pipe);
+  Output out{WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}};
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) out.lines.push_back(line);
+  return out;
+}
+
+class CryptoTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(kProgram)) GTEST_SKIP() << "nimbra-engine not built";
+    dir_ = std::filesystem::temp_directory_path() /
+           ("nimbra-crypto-tool-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(CryptoTool, FieldPowers) {
+  // Exponent 1 (bit m = 273 of the 607-bit array: byte 34, mask 0x40).
+  std::string e(152, '0');
+  e[68] = '4';
+  const Output x = RunProgram("field power-of-x --n 607 --exp-hex " + e);
+  ASSERT_EQ(x.status, 0);
+  ASSERT_EQ(x.lines.size(), 1u);
+  std::string expected(152, '0');  // x: bit 274, byte 34, mask 0x20
+  expected[68] = '2';
+  EXPECT_EQ(x.lines[0], expected);
+  const Output b = RunProgram("field power --n 607 --exp-hex " + e + " --base-hex " + expected);
+  EXPECT_EQ(b.lines, x.lines);
+  EXPECT_EQ(RunProgram("field power --n 607 --exp-hex 00 --base-hex " + expected).status, 2);
+  EXPECT_EQ(RunProgram("field power-of-x --n 600 --exp-hex 01").status, 2);
+}
+
+TEST_F(CryptoTool, KeyPairEncryptDecryptRoundTrip) {
+  const std::string seed = "00112233445566778899aabbccddeeff";
+  const Output pair = RunProgram("keypair --sizes 28 --seed-hex " + seed + " --granularity bit");
+  ASSERT_EQ(pair.status, 0);
+  ASSERT_EQ(pair.lines.size(), 3u);
+  EXPECT_EQ(pair.lines[0].size(), 8u);
+  EXPECT_EQ(pair.lines[1].size(), 2 * 212u);
+  EXPECT_EQ(pair.lines[2].size(), 2 * 212u);
+
+  const Output files =
+      RunProgram("keypair --sizes 28 --seed-hex " + seed + " --granularity bit --out-private " +
+                 Path("priv") + " --out-public " + Path("pub"));
+  ASSERT_EQ(files.status, 0);
+  EXPECT_EQ(files.lines[0], pair.lines[0]);
+  EXPECT_EQ(Read("pub").size(), 212u);
+
+  std::ofstream(Path("plain"), std::ios::binary) << std::string(5000, 'p') << "tail";
+  const std::string key(2 * 152, 'a');  // 2L = 1214 bits: 152 bytes
+  const Output enc =
+      RunProgram("encrypt --public " + Path("pub") + " --store-keyid --message-key-hex " + key +
+                 " " + Path("plain") + " " + Path("cipher"));
+  ASSERT_EQ(enc.status, 0);
+  const Output again = RunProgram("encrypt --public " + Path("pub") + " --message-key-hex " + key +
+                                  " " + Path("plain") + " " + Path("cipher2"));
+  ASSERT_EQ(again.status, 0);
+  EXPECT_EQ(again.lines, enc.lines);
+  // Only the stored key identifier differs.
+  EXPECT_EQ(Read("cipher").substr(264), Read("cipher2").substr(264));
+  EXPECT_NE(Read("cipher").find(pair.lines[0]), std::string::npos);
+
+  const Output dec =
+      RunProgram("decrypt --private " + Path("priv") + " " + Path("cipher") + " " + Path("out"));
+  ASSERT_EQ(dec.status, 0);
+  EXPECT_EQ(dec.lines, enc.lines);  // the same CRC
+  EXPECT_EQ(Read("out"), Read("plain"));
+  EXPECT_EQ(RunProgram("encrypt --public " + Path("pub") + " --message-key-hex 00 " +
+                       Path("plain") + " " + Path("c3"))
+                .status,
+            2);
+}
+
+TEST_F(CryptoTool, RandomBytesFollowTheSeed) {
+  const Output a = RunProgram("random --seed-hex 0102 --count 16");
+  ASSERT_EQ(a.status, 0);
+  ASSERT_EQ(a.lines.size(), 1u);
+  EXPECT_EQ(a.lines[0].size(), 32u);
+  EXPECT_EQ(RunProgram("random --seed-hex 0102 --count 16").lines, a.lines);
+  EXPECT_NE(RunProgram("random --seed-hex 0103 --count 16").lines, a.lines);
+}
+
+}  // namespace

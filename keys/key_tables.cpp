@@ -103,7 +103,6 @@ bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
     return false;
   }
   if (!found) return false;
-  record.aliases = Cut(KeyUrlList(record.containerType, record.keyId), kAliasesWidth);
   cache_->PutRecord(record);
   ApplyExpiry(record);
   return true;
@@ -111,6 +110,7 @@ bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
 
 bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
   Database& db = SafeOpenTable(file_, file_.KeyTable());
+  SafeOpenTable(file_, file_.UrlTable());
   Statement& st = db.Prepare(selectKey_);
   st.Bind(1, keyId);
   if (!st.Step()) {
@@ -142,12 +142,42 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
   ReadBlock(st, 21, record.block1);
   ReadBlock(st, 23, record.block2);
   record.displayLabel = record.ReadLabel();
+  // The address list is read while the row's statement is still active, so
+  // that both reads share one read transaction (one lock of the file).
+  std::optional<std::string> list = cache_->FindList(record.keyId);
+  std::string failure;
+  if (!list) {
+    try {
+      list = ReadUrlList(record.containerType, record.keyId);
+      cache_->PutList(record.keyId, *list);
+    } catch (const EDBEngineError& error) {
+      failure = error.what();
+    }
+  }
   st.Reset();
+  if (!list) {
+    // The walk failed: logged, and started once more on a fresh connection.
+    LogDbError(file_, "GETKEYURLLIST-" + failure);
+    CloseTables(file_);
+    LogDbError(file_, "GETKEYURLLIST- RECOVERED");
+    try {
+      list = ReadUrlList(record.containerType, record.keyId);
+      cache_->PutList(record.keyId, *list);
+    } catch (const EDBEngineError& error) {
+      LogDbError(file_, std::string("GETKEYURLLIST-") + error.what());
+      list.emplace();
+    }
+  }
+  record.aliases = Cut(*list, kAliasesWidth);
   return true;
 }
 
 std::string KeyTables::KeyUrlList(std::string_view keyType, const std::string& keyId) {
   cache_->Refresh();
+  return CachedUrlList(keyType, keyId);
+}
+
+std::string KeyTables::CachedUrlList(std::string_view keyType, const std::string& keyId) {
   if (auto cached = cache_->FindList(keyId)) return *cached;
   // A failed walk is started once more on a fresh connection; a second
   // failure gives an empty list rather than trying forever.

@@ -35,6 +35,8 @@ class KeyTables {
 
  private:
   bool ReadKeyRow(const std::string& keyId, KeyRecord& record);
+  // The list from the cache or the table, the cache state being checked.
+  std::string CachedUrlList(std::string_view keyType, const std::string& keyId);
   std::string ReadUrlList(std::string_view keyType, const std::string& keyId);
   void WriteKeyRow(class Database& db, const KeyRecord& record);
   bool WriteLinks(class Database& db, const KeyRecord& record);

@@ -39,6 +39,14 @@ bool CreateWithRetries(const DbFile& file) {
 
 }  // namespace
 
+TKeysDB::TKeysDB() = default;
+TKeysDB::~TKeysDB() = default;
+
+engine::TSecretKey& TKeysDB::Secret() {
+  if (!secret_) secret_ = std::make_unique<engine::TSecretKey>();
+  return *secret_;
+}
+
 bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
                    std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
                    const std::string& firstPassword) {
@@ -156,10 +164,11 @@ std::array<std::uint8_t, 20> TKeysDB::FreshRandom() {
 std::vector<std::uint8_t> TKeysDB::Protect(std::span<const std::uint8_t> plain,
                                            std::uint8_t source) {
   const auto random = FreshRandom();
-  engine::TSecretKey secret;
+  engine::TSecretKey& secret = Secret();
   secret.RandomBytes = random.data();
   std::vector<std::uint8_t> result;
   secret.EncryptBytes(result, plain.data(), PasswordOf(source), plain.size());
+  secret.RandomBytes = nullptr;
   result.resize(plain.size() + engine::TSecretKey::kRandomSize);
   return result;
 }
@@ -168,9 +177,8 @@ std::optional<std::vector<std::uint8_t>> TKeysDB::Unprotect(std::span<const std:
                                                             std::uint8_t source) {
   if (stored.size() < engine::TSecretKey::kRandomSize) return std::nullopt;
   try {
-    engine::TSecretKey secret;
     std::vector<std::uint8_t> result;
-    secret.DecryptBytes(result, stored.data(), PasswordOf(source), stored.size());
+    Secret().DecryptBytes(result, stored.data(), PasswordOf(source), stored.size());
     result.resize(stored.size() - engine::TSecretKey::kRandomSize);
     return result;
   } catch (const nimbra::Exception&) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,10 @@
 #include "keys/key_tables.h"
 #include "keys/letters.h"
 
+namespace nimbra::engine {
+class TSecretKey;
+}
+
 namespace nimbra::keys {
 
 // A pair of key databases: a first file and an optional second one (the
@@ -22,7 +27,10 @@ namespace nimbra::keys {
 // for one task, work, and close it. Files are host paths.
 class TKeysDB {
  public:
-  TKeysDB() = default;
+  TKeysDB();
+  ~TKeysDB();
+  TKeysDB(const TKeysDB&) = delete;
+  TKeysDB& operator=(const TKeysDB&) = delete;
 
   // Stores the passwords and the random bytes. A file whose password is
   // empty is not used. A file that does not exist, in a directory that does,
@@ -82,12 +90,14 @@ class TKeysDB {
                                     bool& created);
   const std::string& PasswordOf(std::uint8_t source) const;
   std::array<std::uint8_t, 20> FreshRandom();
+  engine::TSecretKey& Secret();
 
   bool open_ = false;
   std::optional<KeyTables> first_;
   std::optional<KeyTables> second_;
   std::vector<std::uint8_t> randomBytes_;
   std::uint64_t protections_ = 0;
+  std::unique_ptr<engine::TSecretKey> secret_;  // made on first use, kept: it is costly to make
 };
 
 }  // namespace nimbra::keys

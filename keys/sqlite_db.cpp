@@ -110,6 +110,11 @@ Database::Database(const std::string& path, bool create, int busyTimeoutMs) : pa
   }
   sqlite3_extended_result_codes(db_, 0);
   sqlite3_busy_timeout(db_, busyTimeoutMs);
+  // Database files come from shared folders: their schema is not trusted to
+  // run functions with side effects, and the file cannot be corrupted
+  // through SQL.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
 }
 
 Database::~Database() {

@@ -1,5 +1,6 @@
 #include "keys/table_pool.h"
 
+#include <pthread.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,12 +34,21 @@ struct Pool {
   }
 };
 
+// The process id, kept current across fork without a system call per use.
+pid_t CurrentPid() {
+  static pid_t pid = [] {
+    pthread_atfork(nullptr, nullptr, [] { pid = getpid(); });
+    return getpid();
+  }();
+  return pid;
+}
+
 Pool& ThreadPool() {
   thread_local Pool pool;
-  if (pool.pid != getpid()) {
+  if (pool.pid != CurrentPid()) {
     for (auto& [name, connection] : pool.connections) (void)connection.db.release();
     pool.connections.clear();
-    pool.pid = getpid();
+    pool.pid = CurrentPid();
   }
   return pool;
 }

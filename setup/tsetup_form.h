@@ -132,6 +132,8 @@ class TSetupForm {
   std::unique_ptr<platform::LibraryLoader> libraries_;
   std::unique_ptr<keys::TNimbraMGR> manager_;
   int cursorTimer_ = 0;
+  int uninstallRounds_ = 0;
+  static constexpr int kMaxUninstallRounds = 3;
   ui::Point lastCursor_;  // starts at (0, 0), as the form's fields do
   std::string systemDirectory_;
   std::string referral_;

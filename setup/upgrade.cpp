@@ -1,5 +1,7 @@
+#include "platform/process.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
+#include "platform/window.h"
 #include "setup/tsetup_form.h"
 #include "ui/questions.h"
 
@@ -44,14 +46,34 @@ bool TSetupForm::OldVersion() {
   if (answer == ui::Answer::Cancel) return true;
   const std::string dir = older.values["InstallDir"];
   if (answer == ui::Answer::Ok) {
-    // Running the older generation's uninstaller needs the process table of
-    // the machine; until it is there the uninstaller counts as not startable.
-    context_->Message("The NimbraPost Uninstaller in directory " + dir + "can not be started." +
-                      "\r\n" +
-                      "Please Un-install the Old NimbraPost manually or choice Ignore to continue "
-                      "the Installing version " +
-                      settings_.Release);
-    ui_.EndProcess(ui::kExitStopped, "old version uninstaller not started");
+    // Run the older generation's uninstaller unless its wizard is already up,
+    // wait for its wizard to close and look again.
+    const char* kWizardTitle = "NimbraPost Auto Setup";
+    platform::Windows windows(machine_.Root());
+    if (!windows.FindWindow(std::nullopt, kWizardTitle)) {
+      const std::string program =
+          dir + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + "setup.exe";
+      const auto shortPath = machine_.ShortPath(program);
+      platform::Processes processes(machine_, context_->SetupDir());
+      const bool started = shortPath && processes.WinExec(*shortPath + " UNI",
+                                                          platform::ShowWindow::ShowNormal) > 31;
+      ui_.LogLine("RUN " + program + " UNI -> " + (started ? "started" : "not started"));
+      if (!started) {
+        context_->Message("The NimbraPost Uninstaller in directory " + dir + "can not be started." +
+                          "\r\n" +
+                          "Please Un-install the Old NimbraPost manually or choice Ignore to "
+                          "continue the Installing version " +
+                          settings_.Release);
+        ui_.EndProcess(ui::kExitStopped, "old version uninstaller not started");
+      }
+    }
+    while (windows.FindWindow(std::nullopt, kWizardTitle)) ui_.ProcessMessages();
+    // An uninstaller that leaves the older version in place would be offered
+    // again and again; after a few rounds the set-up stops instead.
+    if (++uninstallRounds_ > kMaxUninstallRounds) {
+      ui_.EndProcess(ui::kExitStopped, "old version still present after its uninstaller ran");
+    }
+    return OldVersion();
   }
   settings_.OldVersionFound = true;
   settings_.OldInstallDir = dir;

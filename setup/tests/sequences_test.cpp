@@ -222,3 +222,29 @@ TEST_F(WizardTest, IgnoredOlderGenerationLeadsToTheMigrationSequence) {
 
 }  // namespace
 }  // namespace nimbra::setup::testing
+
+namespace nimbra::setup::testing {
+namespace {
+
+TEST_F(WizardTest, OlderGenerationUninstallerIsStartedOrReported) {
+  ScriptType(1);
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "Version", "2.1");
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "InstallDir", "C:\\VRX\\");
+  Result r = Run("[Answers]\r\nOldVersionDetected=OK\r\n");
+  EXPECT_EQ(r.code, ui::kExitStopped);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0],
+            "The NimbraPost Uninstaller in directory C:\\VRX\\can not be started.\r\nPlease "
+            "Un-install the Old NimbraPost manually or choice Ignore to continue the Installing "
+            "version 4.1");
+
+  // An uninstaller that leaves the older version behind is not run forever.
+  machine.PutFile("C:\\VRX\\setup.exe", "MZ");
+  r = Run("[Answers]\r\nOldVersionDetected=OK\r\n");
+  EXPECT_EQ(r.code, ui::kExitStopped);
+  EXPECT_NE(r.reason.find("still present"), std::string::npos);
+  EXPECT_TRUE(r.messages.empty());
+}
+
+}  // namespace
+}  // namespace nimbra::setup::testing

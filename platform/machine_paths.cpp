@@ -182,18 +182,24 @@ std::optional<std::string> Machine::ShortPath(std::string_view path) const {
     const std::vector<std::string> aliases = ShortNamesForFolder(ansi);
     const auto it = std::find(entries.begin(), entries.end(), (*names)[i]);
     if (it == entries.end()) return std::nullopt;
-    result += "\\" + aliases[static_cast<std::size_t>(it - entries.begin())];
+    result += '\\';
+    result += aliases[static_cast<std::size_t>(it - entries.begin())];
     dir /= (*names)[i];
   }
-  return names->size() == 1 ? result + "\\" : result;
+  if (names->size() == 1) result += '\\';
+  return result;
 }
 
 std::optional<std::string> Machine::LongPath(std::string_view path) const {
   const std::optional<std::vector<std::string>> names = ExistingNames(path);
   if (!names) return std::nullopt;
   std::string result = (*names)[0];
-  for (std::size_t i = 1; i < names->size(); ++i) result += "\\" + HostNameToAnsi((*names)[i]);
-  return names->size() == 1 ? result + "\\" : result;
+  for (std::size_t i = 1; i < names->size(); ++i) {
+    result += '\\';
+    result += HostNameToAnsi((*names)[i]);
+  }
+  if (names->size() == 1) result += '\\';
+  return result;
 }
 
 }  // namespace nimbra::platform

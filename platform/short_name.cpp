@@ -30,9 +30,16 @@ std::string AliasChars(std::string_view part) {
 }
 
 std::string MakeAlias(const std::string& base, const std::string& ext, int n) {
-  const std::string number = "~" + std::to_string(n);
-  std::string alias = base.substr(0, std::min<std::size_t>(6, 8 - number.size())) + number;
-  if (!ext.empty()) alias += "." + ext;
+  const std::string digits = std::to_string(n);
+  // The base gives way to longer numbers so "base~n" stays 8 characters.
+  const std::size_t keep = digits.size() < 7 ? std::min<std::size_t>(6, 7 - digits.size()) : 0;
+  std::string alias = base.substr(0, keep);
+  alias += '~';
+  alias += digits;
+  if (!ext.empty()) {
+    alias += '.';
+    alias += ext;
+  }
   return alias;
 }
 
@@ -73,7 +80,7 @@ std::vector<std::string> ShortNamesForFolder(const std::vector<std::string>& nam
     std::string base = AliasChars(has_ext ? std::string_view(name).substr(0, dot) : name);
     const std::string ext =
         has_ext ? AliasChars(std::string_view(name).substr(dot + 1)).substr(0, 3) : "";
-    if (base.empty()) base = "_";
+    if (base.empty()) base.push_back('_');
     for (int n = 1;; ++n) {
       std::string alias = MakeAlias(base, ext, n);
       if (taken.insert(alias).second) {

@@ -8,21 +8,12 @@
 #include "engine/bit_queue.h"
 #include "engine/crc32.h"
 #include "engine/errors.h"
+#include "engine/tests/message_of.h"
 
 using namespace nimbra::engine;
 using nimbra::MemoryStream;
 
 namespace {
-
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "<no exception>";
-}
 
 TEST(BitArray, LengthLimitsAreCheckedLongBeforeZero) {
   EXPECT_EQ(TBitArray(8192).WordCount(), 256);

@@ -10,21 +10,12 @@
 #include "engine/mixture_generator.h"
 #include "engine/shift_reg.h"
 #include "engine/swap_table.h"
+#include "engine/tests/message_of.h"
 
 using namespace nimbra::engine;
 using nimbra::MemoryStream;
 
 namespace {
-
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "<no exception>";
-}
 
 TEST(ShiftReg, ConstructionChecksLengthThenMidTap) {
   EXPECT_EQ(MessageOf<EShiftRegNoCreate>([] { TShiftReg r(1, 1); }),

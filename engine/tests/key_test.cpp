@@ -6,22 +6,13 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "engine/tests/message_of.h"
 #include "engine/vrx_header.h"
 
 using namespace nimbra::engine;
 using nimbra::MemoryStream;
 
 namespace {
-
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "<no exception>";
-}
 
 std::vector<std::uint8_t> Seed(std::size_t n) {
   std::vector<std::uint8_t> seed(n);

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBRA_TESTS=OFF
 cmake --build build -j"$(nproc)"
 machine=build/demo-machine
 rm -rf "$machine"

@@ -1,9 +1,9 @@
-#include <openssl/rand.h>
-
 #include "core/strings.h"
+#include "engine/entropy.h"
 #include "keys/keys_db.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/text_seal.h"
+#include "keys/ui_entropy.h"
 #include "platform/library.h"
 #include "platform/library_search.h"
 #include "platform/machine.h"
@@ -27,7 +27,11 @@ std::string WindowsDir(const std::string& path) {
 
 TNimbraCrypto::TNimbraCrypto(platform::Machine& machine, ui::Ui& ui,
                              platform::LibraryLoader& libraries, std::string programDir)
-    : machine_(machine), ui_(ui), libraries_(libraries), programDir_(std::move(programDir)) {}
+    : machine_(machine),
+      ui_(ui),
+      libraries_(libraries),
+      programDir_(std::move(programDir)),
+      random_(std::make_unique<ComponentRandom>(ui)) {}
 
 TNimbraCrypto::~TNimbraCrypto() = default;
 
@@ -118,15 +122,12 @@ std::optional<std::string> TNimbraCrypto::UserEntry(const std::string& usersFile
 
 std::vector<std::uint8_t> TNimbraCrypto::RandomBytes(std::size_t count) {
   std::vector<std::uint8_t> bytes(count);
-  if (randomSource_) {
-    try {
-      randomSource_(bytes.data(), count);
-      return bytes;
-    } catch (const std::exception&) {
-      // The system's source stands in for a failed generator.
-    }
+  try {
+    random_->Fill(bytes.data(), count);
+  } catch (const std::exception&) {
+    // The system's source stands in for a failed generator.
+    engine::OsRandomBytes(bytes.data(), count);
   }
-  RAND_bytes(bytes.data(), static_cast<int>(count));
   return bytes;
 }
 

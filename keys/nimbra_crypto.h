@@ -24,6 +24,7 @@ class Ui;
 namespace nimbra::keys {
 
 class TKeysDB;
+class ComponentRandom;
 
 // The fixed pass phrase used wherever a user has no password.
 inline constexpr std::string_view kNilPassphrase = "NILPAS9062";
@@ -93,13 +94,10 @@ class TNimbraCrypto {
   std::function<void()> onOpenSession;
 
   // ---- key databases ----
-  // 100 random bytes from the component's random source.
+  // Random bytes from the component's random generator (seeded from its
+  // cursor-fed entropy pool); the system's random source stands in when that
+  // generator fails.
   std::vector<std::uint8_t> RandomBytes(std::size_t count = 100);
-  // The random source (the wizard's entropy gatherer); when it fails or is
-  // not set, the system's random source is used.
-  void SetRandomSource(std::function<void(std::uint8_t*, std::size_t)> source) {
-    randomSource_ = std::move(source);
-  }
   // Opens the own-key pair ("MYKEYS.DAT", shared "MYKeys.DAT") or the
   // recipients pair ("RECIPS.DAT", shared "Recips.DAT") with the logon's
   // passwords and fresh random bytes.
@@ -158,7 +156,7 @@ class TNimbraCrypto {
   std::string passwordHash_;
   std::string dbPassword_[2];
   std::unique_ptr<LogonSession> session_;
-  std::function<void(std::uint8_t*, std::size_t)> randomSource_;
+  std::unique_ptr<ComponentRandom> random_;
 };
 
 // The key manager component of the wizard: the key component with the

@@ -1,9 +1,8 @@
 #include "setup/answer_ui.h"
 
-#include <random>
-
 #include "core/hex.h"
 #include "core/strings.h"
+#include "engine/entropy.h"
 
 namespace nimbra::setup {
 
@@ -112,8 +111,9 @@ std::uint8_t AnswerFileUi::NextSample() {
     ++nextSample_;
     return sample;
   }
-  static std::random_device device;
-  return static_cast<std::uint8_t>(device() & 0xFF);
+  std::uint8_t sample = 0;
+  engine::OsRandomBytes(&sample, 1);
+  return sample;
 }
 
 int AnswerFileUi::FeedMouse(const std::function<void(int, int, int)>& handler,

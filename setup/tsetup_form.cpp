@@ -88,6 +88,14 @@ void TSetupForm::WireControls() {
     f[name].onClick = [this, name] { ServerTypeClick(name); };
     f[name].onPointerEnter = [this, name] { ServerTypePoint(name); };
   }
+  f["MouseScribble"].onMouseMove = [this](int shift, int x, int y) {
+    MouseScribbleMouseMove(shift, x, y);
+  };
+  // Moves over the page stack count too, but only while the gathering runs:
+  // afterwards they must not re-enable buttons another page has disabled.
+  f.onMouseMove = [this](int shift, int x, int y) {
+    if (form_->At("ProgressBar1").visible) MouseScribbleMouseMove(shift, x, y);
+  };
   f["OkMigrate"].onClick = [this] { OkMigrateClick(); };
   f["NewInstall"].onClick = [this] { NewInstallClick(); };
 }
@@ -104,6 +112,8 @@ void TSetupForm::RegisterPageHandlers() {
   c.SetPageHandlers("TabSheet6a", {nullptr, [this] { SharedDataLocationExit(); }});
   c.SetPageHandlers("TabSheet21", {[this] { form_->Focus("WSFilesLocation"); },
                                    [this] { WorkstationFilesExit(); }});
+  c.SetPageHandlers("TabSheet9", {nullptr, [this] { TabSheet9Exit(); }});
+  c.SetPageHandlers("TabSheet10", {nullptr, [this] { TabSheet10Exit(); }});
   c.SetPageHandlers("TabSheet11", {[this] { AddressesEnter(); }, [this] { AddressesExit(); }});
   c.SetPageHandlers("TabSheet12", {[this] { PasswordEnter(); }, [this] { PasswordExit(); }});
   c.SetPageHandlers("TabSheet19", {[this] { CompletionEnter(); }, nullptr});

@@ -119,6 +119,11 @@ class TSetupForm {
   void MigrationEnter();
   void OkMigrateClick();
   void NewInstallClick();
+  // The random-data page: the security-level page's exit starts the
+  // gathering, mouse moves fill the shared sample buffer.
+  void TabSheet9Exit();
+  void MouseScribbleMouseMove(int shift, int x, int y);
+  void TabSheet10Exit();
   void BrowseProgramLocation();
   void BrowseDataLocation(std::string_view control);
   bool AskJoinDatabase(const std::string& location);

@@ -38,13 +38,18 @@ int Walk(TSetupForm& wizard, AnswerFileUi& ui, std::string& reason) {
     }
     ui.ApplySection(form, page);
 
-    // A page that waits for mouse movement gets it.
+    // A page that waits for mouse movement gets it: the scribble box on its
+    // own page, the page stack while the gathering holds the navigation.
     ui::Control* scribble = form.Find("MouseScribble");
+    ui::Control* progress = form.Find("ProgressBar1");
     if (scribble && scribble->Page() == page && scribble->onMouseMove) {
       ui::Control& next = form.At("Next");
       ui.FeedMouse(
           scribble->onMouseMove, [&] { return next.enabled || !scribble->visible; },
           kMaxMouseMoves);
+    } else if (progress && progress->visible && form.onMouseMove) {
+      ui.FeedMouse(
+          form.onMouseMove, [&] { return !progress->visible; }, kMaxMouseMoves);
     }
 
     const std::string defaultPress = SameText(page, "TabSheet19") ? "Finish" : "Next";

@@ -34,6 +34,21 @@ class UiEntropyPlatform : public engine::TEntropyPlatform {
   int timer_ = 0;
 };
 
+// A control or window of the form model as a mouse-move target, so that a
+// random source can hook the moves over it.
+template <typename Window>
+class UiMouseTarget : public engine::TMouseEventTarget {
+ public:
+  explicit UiMouseTarget(Window& window) : window_(window) {}
+  engine::TMouseMoveEvent GetOnMouseMove() const override { return window_.onMouseMove; }
+  void SetOnMouseMove(engine::TMouseMoveEvent handler) override {
+    window_.onMouseMove = std::move(handler);
+  }
+
+ private:
+  Window& window_;
+};
+
 // The mouse-capture dialog as a form of the user interface: its caption,
 // text, Cancel button and progress bar; pointer moves over the form go to
 // the dialog's logic.

@@ -65,6 +65,23 @@ TEST(UiEntropy, ComponentRandomBytesDifferBetweenComponents) {
   EXPECT_NE(a, two.RandomBytes());
 }
 
+TEST(UiEntropy, RandomSourceHooksAControlOfTheFormModel) {
+  ui::Control scribble("MouseScribble", ui::ControlKind::Image, "TabSheet10");
+  int earlier = 0;
+  scribble.onMouseMove = [&](int, int, int) { ++earlier; };
+  UiMouseTarget<ui::Control> target(scribble);
+  engine::TMouseRandomSource source(64);
+  source.AttachTo(&target);
+  source.SetEnabled(true);
+  scribble.onMouseMove(0, 0x37, 0x5C);
+  EXPECT_EQ(source.Count(), 8);
+  EXPECT_EQ(earlier, 1);  // the control's own handler still runs
+  source.AttachTo(nullptr);
+  scribble.onMouseMove(0, 1, 1);
+  EXPECT_EQ(source.Count(), 8);
+  EXPECT_EQ(earlier, 2);
+}
+
 // Plays the person: moves over the dialog until it closes, or presses Cancel.
 ui::ModalResult Scribble(ui::Form& dialog, int cancelAfter, int& moves) {
   EXPECT_EQ(dialog.caption, "Now recording random mouse movements...");

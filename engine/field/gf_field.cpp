@@ -160,11 +160,7 @@ void GFField::SqrTimes(u64* r, const u64* a, int count) const {
     if (r != a) std::memcpy(r, a, limbs_ * sizeof(u64));
     return;
   }
-  if (const GFKernel* kernel = Kernel()) {
-    kernel->sqr(r, a);
-    for (int i = 1; i < count; ++i) kernel->sqr(r, r);
-    return;
-  }
+  if (const GFKernel* kernel = Kernel()) return kernel->sqr_times(r, a, count);
   Sqr(r, a);
   for (int i = 1; i < count; ++i) Sqr(r, r);
 }

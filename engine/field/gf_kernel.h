@@ -11,6 +11,9 @@ namespace nimbra::engine::field {
 struct GFKernel {
   void (*mul)(std::uint64_t* r, const std::uint64_t* a, const std::uint64_t* b);
   void (*sqr)(std::uint64_t* r, const std::uint64_t* a);
+  // r := a^(2^count), count >= 1, the value staying in one buffer between
+  // the squarings.
+  void (*sqr_times)(std::uint64_t* r, const std::uint64_t* a, int count);
   // r := a * x^u for 0 <= u < 64.
   void (*mul_x)(std::uint64_t* r, const std::uint64_t* a, unsigned u);
 };

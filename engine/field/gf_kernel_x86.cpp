@@ -31,36 +31,78 @@ struct Kernel {
     if (s != 0) t[q + 1] ^= w >> (64 - s);
   }
 
-  // t has 2L limbs; the reduced value ends in t[0 .. L-1].
-  NIMBRA_KERNEL_TARGET static inline void Reduce(u64* t) {
-#pragma GCC unroll 80
-    for (int i = 2 * L - 1; i >= L; --i) {
-      const u64 w = t[i];
-      XorAt(t, 64 * i - N, w);
-      XorAt(t, 64 * i - N + K, w);
-    }
-    if constexpr (kTop < 64) {
-      const u64 w = t[L - 1] >> kTop;
-      t[L - 1] &= (u64{1} << kTop) - 1;
-      t[0] ^= w;
-      XorAt(t, K, w);
+  // Limb j of t >> S, t having 2L limbs.
+  template <int S>
+  NIMBRA_KERNEL_TARGET static inline u64 Shifted(const u64* t, int j) {
+    constexpr int q = S >> 6, s = S & 63;
+    u64 v = q + j < 2 * L ? t[q + j] >> s : 0;
+    if constexpr (s != 0) v |= q + j + 1 < 2 * L ? t[q + j + 1] << (64 - s) : 0;
+    return v;
+  }
+
+  // g := sum over i of t >> (N + i (N - K)), the quotient bits of every fold.
+  template <int S>
+  NIMBRA_KERNEL_TARGET static inline void Quotient(const u64* t, u64* g) {
+    if constexpr (S <= 2 * N - 2) {
+#pragma GCC unroll 40
+      for (int j = 0; j < L; ++j) g[j] ^= Shifted<S>(t, j);
+      Quotient<S + N - K>(t, g);
     }
   }
 
-  NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
-    alignas(16) u64 t[2 * L + 2];
+  // t has 2L limbs holding a polynomial of degree <= 2N - 2 (a product of
+  // reduced values); the reduced value ends in t[0 .. L-1]. x^N = x^K + 1 turns t = lo + x^N h into
+  // lo + g + (x^K g mod x^N) with g the sum of h, h >> (N - K), ...: every
+  // term is a shift of t by a constant, with no chain between folds.
+  NIMBRA_KERNEL_TARGET static inline void Reduce(u64* t) {
+    u64 g[L] = {};
+    Quotient<N>(t, g);
+    constexpr int q = K >> 6, s = K & 63;
+#pragma GCC unroll 40
+    for (int j = L - 1; j >= 0; --j) {
+      u64 v = t[j] ^ g[j];
+      if (j >= q) v ^= g[j - q] << s;
+      if constexpr (s != 0) {
+        if (j >= q + 1) v ^= g[j - q - 1] >> (64 - s);
+      }
+      t[j] = v;
+    }
+    if constexpr (kTop < 64) t[L - 1] &= (u64{1} << kTop) - 1;
+  }
+
+  // t[0 .. 2L-1] := t[0 .. L-1]^2 (unreduced): every limb is loaded before
+  // the first store.
+  NIMBRA_KERNEL_TARGET static inline void SquareInPlace(u64* t) {
+    __m128i v[kPairs];
+#pragma GCC unroll 40
+    for (int i = 0; i + 1 < L; i += 2)
+      v[i / 2] = _mm_load_si128(reinterpret_cast<const __m128i*>(t + i));
+    if constexpr (L % 2 == 1) v[kPairs - 1] = _mm_cvtsi64_si128(static_cast<long long>(t[L - 1]));
 #pragma GCC unroll 40
     for (int i = 0; i + 1 < L; i += 2) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i), _mm_clmulepi64_si128(v, v, 0x00));
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i + 2), _mm_clmulepi64_si128(v, v, 0x11));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i),
+                      _mm_clmulepi64_si128(v[i / 2], v[i / 2], 0x00));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i + 2),
+                      _mm_clmulepi64_si128(v[i / 2], v[i / 2], 0x11));
     }
     if constexpr (L % 2 == 1) {
-      const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(a[L - 1]));
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * L - 2), _mm_clmulepi64_si128(v, v, 0x00));
+      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * L - 2),
+                      _mm_clmulepi64_si128(v[kPairs - 1], v[kPairs - 1], 0x00));
     }
-    Reduce(t);
+  }
+
+  NIMBRA_KERNEL_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
+    alignas(16) u64 t[2 * L + 2];
+    std::memcpy(t, a, L * sizeof(u64));
+    for (int c = 0; c < count; ++c) {
+      SquareInPlace(t);
+      Reduce(t);
+    }
     std::memcpy(r, t, L * sizeof(u64));
+  }
+
+  NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
+    SqrTimes(r, a, 1);
   }
 
   NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
@@ -130,7 +172,7 @@ struct Kernel {
     std::memcpy(r, t, L * sizeof(u64));
   }
 
-  static constexpr GFKernel kOps{&Mul, &Sqr, &MulX};
+  static constexpr GFKernel kOps{&Mul, &Sqr, &SqrTimes, &MulX};
 };
 
 }  // namespace

@@ -105,46 +105,79 @@ struct Kernel {
     SqrTimes(r, a, 1);
   }
 
-  NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
-    __m128i pa[kPairs], pb[kPairs], fa[kPairs], fb[kPairs];
+  // t[0 .. 4P-1] := the product of two polynomials of P limb pairs (each
+  // pair one 128-bit lane), with one Karatsuba step inside every pair
+  // product: three carry-less multiplies per pair of pairs.
+  template <int P>
+  NIMBRA_KERNEL_TARGET static inline void PairProduct(const __m128i* pa, const __m128i* pb,
+                                                      u64* t) {
+    __m128i fa[P], fb[P];
 #pragma GCC unroll 40
-    for (int i = 0; i < kPairs; ++i) {
-      const u64 a0 = a[2 * i], a1 = 2 * i + 1 < L ? a[2 * i + 1] : 0;
-      const u64 b0 = b[2 * i], b1 = 2 * i + 1 < L ? b[2 * i + 1] : 0;
-      pa[i] = _mm_set_epi64x(static_cast<long long>(a1), static_cast<long long>(a0));
-      pb[i] = _mm_set_epi64x(static_cast<long long>(b1), static_cast<long long>(b0));
-      fa[i] = _mm_cvtsi64_si128(static_cast<long long>(a0 ^ a1));
-      fb[i] = _mm_cvtsi64_si128(static_cast<long long>(b0 ^ b1));
+    for (int i = 0; i < P; ++i) {
+      fa[i] = _mm_xor_si128(pa[i], _mm_unpackhi_epi64(pa[i], pa[i]));
+      fb[i] = _mm_xor_si128(pb[i], _mm_unpackhi_epi64(pb[i], pb[i]));
     }
-    // Column sums of the pair products: lo at limb 2c, mid at 2c + 1, hi at
-    // 2c + 2 (each 128 bits wide).
-    __m128i lo[2 * kPairs - 1], hi[2 * kPairs - 1], mid[2 * kPairs - 1];
+    // Column sums: lo at limb 2c, mid at 2c + 1, hi at 2c + 2 (each 128 bits).
+    __m128i lo[2 * P - 1], hi[2 * P - 1], mid[2 * P - 1];
 #pragma GCC unroll 80
-    for (int c = 0; c < 2 * kPairs - 1; ++c) {
+    for (int c = 0; c < 2 * P - 1; ++c) {
       lo[c] = _mm_setzero_si128();
       hi[c] = _mm_setzero_si128();
       mid[c] = _mm_setzero_si128();
     }
 #pragma GCC unroll 40
-    for (int i = 0; i < kPairs; ++i) {
+    for (int i = 0; i < P; ++i) {
 #pragma GCC unroll 40
-      for (int j = 0; j < kPairs; ++j) {
+      for (int j = 0; j < P; ++j) {
         lo[i + j] = _mm_xor_si128(lo[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x00));
         hi[i + j] = _mm_xor_si128(hi[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
         mid[i + j] = _mm_xor_si128(mid[i + j], _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
       }
     }
-    alignas(16) u64 t[4 * kPairs + 2];
     __m128i carry = _mm_setzero_si128();  // the upper half of the previous column
 #pragma GCC unroll 80
-    for (int c = 0; c < 2 * kPairs - 1; ++c) {
+    for (int c = 0; c < 2 * P - 1; ++c) {
       const __m128i m = _mm_xor_si128(mid[c], _mm_xor_si128(lo[c], hi[c]));
       const __m128i even = _mm_xor_si128(lo[c], _mm_unpacklo_epi64(_mm_setzero_si128(), m));
       const __m128i odd = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
       _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * c), _mm_xor_si128(even, carry));
       carry = odd;
     }
-    _mm_store_si128(reinterpret_cast<__m128i*>(t + 4 * kPairs - 2), carry);
+    _mm_store_si128(reinterpret_cast<__m128i*>(t + 4 * P - 2), carry);
+  }
+
+  NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
+    __m128i pa[kPairs], pb[kPairs];
+#pragma GCC unroll 40
+    for (int i = 0; i < kPairs; ++i) {
+      const u64 a1 = 2 * i + 1 < L ? a[2 * i + 1] : 0;
+      const u64 b1 = 2 * i + 1 < L ? b[2 * i + 1] : 0;
+      pa[i] = _mm_set_epi64x(static_cast<long long>(a1), static_cast<long long>(a[2 * i]));
+      pb[i] = _mm_set_epi64x(static_cast<long long>(b1), static_cast<long long>(b[2 * i]));
+    }
+    alignas(16) u64 t[4 * kPairs + 2];
+    if constexpr (kPairs >= 8 && kPairs % 2 == 0) {
+      // One Karatsuba step on the halves first: a0 b0, a1 b1 and
+      // (a0 + a1)(b0 + b1) give the middle term, three products in place of
+      // four.
+      constexpr int H = kPairs / 2;
+      __m128i sa[H], sb[H];
+#pragma GCC unroll 40
+      for (int i = 0; i < H; ++i) {
+        sa[i] = _mm_xor_si128(pa[i], pa[i + H]);
+        sb[i] = _mm_xor_si128(pb[i], pb[i + H]);
+      }
+      alignas(16) u64 mid[4 * H];
+      PairProduct<H>(pa, pb, t);
+      PairProduct<H>(pa + H, pb + H, t + 4 * H);
+      PairProduct<H>(sa, sb, mid);
+#pragma GCC unroll 80
+      for (int j = 0; j < 4 * H; ++j) mid[j] ^= t[j] ^ t[4 * H + j];
+#pragma GCC unroll 80
+      for (int j = 0; j < 4 * H; ++j) t[2 * H + j] ^= mid[j];
+    } else {
+      PairProduct<kPairs>(pa, pb, t);
+    }
     Reduce(t);
     std::memcpy(r, t, L * sizeof(u64));
   }

@@ -47,7 +47,9 @@ void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* byte
 }
 
 void TCombiner::Skip(std::uint32_t crc) {
-  for (std::uint32_t n = crc & skip_mask_; n > 0; --n) generator_->OutputByte();
+  // OutputByte whatever the byte mode: the byte-mode keystream, dropped.
+  std::uint8_t dropped[256] = {};
+  generator_->XorOutputBytes(dropped, crc & skip_mask_);
 }
 
 void TCombiner::EncryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes) {

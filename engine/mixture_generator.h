@@ -59,6 +59,8 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
   // byte of Output(8) (bit mode), byte by byte.
   void XorOutputBytes(std::uint8_t* data, std::size_t count);
   void XorOutputBits8(std::uint8_t* data, std::size_t count);
+  // The low bytes of count Output(8) calls: the next 8 * count output bits.
+  void OutputBits(std::uint8_t* out, std::size_t count);
 
   int TotalLength(TGeneratorSizes sizes) const override;
   void LoadKey(const TKey& key) override;
@@ -82,16 +84,16 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
     return TakeRefilling(i, c);
   }
   std::uint32_t TakeRefilling(int i, int c);
+  // Take(i, bits) as a bit array, 32 bits a word, for bits <= 2048; words
+  // has room for two words past the bits.
+  void TakeWords(int i, std::size_t bits, std::uint32_t* words);
   int NextBit(int i) { return static_cast<int>(Take(i, 1)); }
   // True when no register reports stutter steps, so that the bulk paths,
   // which may order the registers' refills differently, are exact.
   bool Quiet() const {
     return !regs_[0]->OnStutter && !regs_[1]->OnStutter && !regs_[2]->OnStutter;
   }
-  // Quiet, and every chunk a whole 32-bit word.
-  bool BulkReady() const;
   std::uint32_t OutputBitwise(int k);
-  void StutteredBytes(TStutterShiftReg& r, std::uint8_t* out, std::size_t count);
 
   TGeneratorSizes sizes_;
   std::array<GeneratorSizeInfo, 3> info_{};

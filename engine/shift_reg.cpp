@@ -143,15 +143,22 @@ TShiftReg::TShiftReg(const TShiftReg& other)
     : TCustomShiftReg(other), m_(other.m_), step_(other.step_) {}
 
 void TShiftReg::Generate() {
+  GenerateAhead(kLookahead);
+}
+
+void TShiftReg::GenerateAhead(std::int64_t ahead) {
   if (m_ < 32) {
-    GenerateBitwise();
+    GenerateBitwise(ahead);
     return;
   }
+  if (generated_ >= t_ + ahead) return;
+  // Room for everything up to the end at once (this may move the positions).
+  if (static_cast<std::size_t>((t_ + ahead) >> 5) + 4 > words_.size()) Slide();
+  const std::int64_t target = t_ + ahead;
   // s[p] = s[p - n] xor s[p - m], a word at a time: with m >= 32 every source
   // bit of a word lies before the word. A partly known word keeps its known
   // low bits.
-  while (generated_ < t_ + kLookahead) {
-    Reserve();
+  if (generated_ & 31) {
     const std::int64_t base = generated_ & ~std::int64_t{31};
     const std::uint32_t v = Window(base - length_) ^ Window(base - m_);
     const int known = static_cast<int>(generated_ - base);
@@ -159,10 +166,21 @@ void TShiftReg::Generate() {
     w = (w & LowMask(known)) | (v & ~LowMask(known));
     generated_ = base + 32;
   }
+  std::uint32_t* words = words_.data();
+  // With m >= 64, two words at a time.
+  if (m_ >= 64) {
+    for (; generated_ < target; generated_ += 64) {
+      const std::uint64_t v = Window64(generated_ - length_) ^ Window64(generated_ - m_);
+      words[generated_ >> 5] = static_cast<std::uint32_t>(v);
+      words[(generated_ >> 5) + 1] = static_cast<std::uint32_t>(v >> 32);
+    }
+  }
+  for (; generated_ < target; generated_ += 32)
+    words[generated_ >> 5] = Window(generated_ - length_) ^ Window(generated_ - m_);
 }
 
-void TShiftReg::GenerateBitwise() {
-  while (generated_ < t_) {
+void TShiftReg::GenerateBitwise(std::int64_t ahead) {
+  while (generated_ < t_ + ahead) {
     Reserve();
     const std::uint32_t bit = (Window(generated_ - length_) ^ Window(generated_ - m_)) & 1;
     Put(generated_, bit, 1);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -63,6 +66,28 @@ class TCustomShiftReg : public TAbstractGenerator {
     const std::uint64_t x = (std::uint64_t{w[1]} << 32) | w[0];
     return static_cast<std::uint32_t>(x >> (p & 31));
   }
+  // Sequence bits p .. p+63, bit p as bit 0.
+  std::uint64_t Window64(std::int64_t p) const {
+    const std::uint32_t* w = words_.data() + (p >> 5);
+    const int s = static_cast<int>(p & 31);
+    const std::uint64_t low = ((std::uint64_t{w[1]} << 32) | w[0]) >> s;
+    return low | std::uint64_t{w[2]} << 1 << (63 - s);
+  }
+  // Sequence bits p .. p+56 at least, bit p as bit 0; the words through
+  // (p + 64) / 32 must exist.
+  std::uint64_t Bits57(std::int64_t p) const { return Bits57(words_.data(), p); }
+  static std::uint64_t Bits57(const std::uint32_t* words, std::int64_t p) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint64_t x;
+      std::memcpy(&x, reinterpret_cast<const unsigned char*>(words) + (p >> 3), 8);
+      return x >> (p & 7);
+    } else {
+      const std::uint32_t* w = words + (p >> 5);
+      const int s = static_cast<int>(p & 31);
+      const std::uint64_t low = ((std::uint64_t{w[1]} << 32) | w[0]) >> s;
+      return s == 0 ? low : low | std::uint64_t{w[2]} << (64 - s);
+    }
+  }
   // Writes the low `count` (1..32) bits of v at p; other bits are kept.
   void Put(std::int64_t p, std::uint32_t v, int count);
   // Drops the look-ahead before the state is changed in place.
@@ -70,13 +95,14 @@ class TCustomShiftReg : public TAbstractGenerator {
   // Slides the live bits back to the start when fewer than two words are
   // free after generated_ (this moves t_ and generated_).
   void Reserve();
+  // Moves the live bits back to the start of the buffer.
+  void Slide();
 
   std::vector<std::uint32_t> words_;
   std::int64_t t_;          // bits clocked in: the state ends at t_ - 1
   std::int64_t generated_;  // bits computed so far (>= t_)
 
  private:
-  void Slide();
   mutable std::unique_ptr<TCustomBitArray> snapshot_;
 };
 
@@ -119,9 +145,12 @@ class TShiftReg : public TCustomShiftReg {
   }
   // Computes sequence bits a little past the state's newest bit.
   void Generate();
+  // Computes sequence bits at least `ahead` bits past the state's newest
+  // bit (ahead stays below 16384, well inside the buffer's slack).
+  void GenerateAhead(std::int64_t ahead);
 
  private:
-  void GenerateBitwise();
+  void GenerateBitwise(std::int64_t ahead);
 
   int m_;
   int step_;
@@ -163,8 +192,21 @@ class TStutterShiftReg final : public TShiftReg {
     }
     return v;
   }
+  // The low bytes of count OutputStuttered(8) calls, in order. Without an
+  // OnStutter handler the positions of the outputs are found several at a
+  // time from the sequence bits instead of one test per byte.
+  void OutputStutteredBytes(std::uint8_t* out, std::size_t count);
+  // count OutputStuttered(32) calls, in order.
+  void OutputStutteredWords(std::uint32_t* out, std::size_t count);
+  // Both registers' OutputStutteredBytes, their work interleaved.
+  static void OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* out_a, std::size_t count_a,
+                                   TStutterShiftReg& b, std::uint8_t* out_b, std::size_t count_b);
 
  private:
+  class ByteRun;
+  // True when OutputStutteredBytes may skip the step-by-step calls.
+  bool BytesInBulk() const { return !OnStutter && length_ >= 18 && Step() >= 8; }
+
   // Word 0 of the state masked with kStutterMask is zero exactly when
   // b_10 = b_17 = 0, that is sequence bits T-11 and T-18 (a state shorter
   // than 18 bits reads its zero padding there).

@@ -22,6 +22,9 @@ class TSwapTable {
   std::uint8_t operator[](int i) const { return table_[i]; }
   const std::array<std::uint8_t, 256>& Table() const { return table_; }
 
+  // v mod r for v < 65536 and 2 <= r <= 255, without a division.
+  static std::uint32_t Mod16(std::uint32_t v, std::uint32_t r);
+
  private:
   TS3MixtureGenerator* generator_;
   int size_;

@@ -1,0 +1,153 @@
+// Bulk OutputStuttered(8) and OutputStuttered(32) of a stutter register.
+//
+// Each call tests the sequence at its position t (the stutter: bits t - 11
+// and t - 18 both zero), outputs the 8 bits at t + stutter - n and moves to
+// t + stutter + 8. Call i is row i; v is the position of its output plus n.
+// While no row stutters, the tests of the next rows lie 8 bits apart, so one
+// 57-bit read answers up to seven of them: the first row that stutters ends
+// a run, and the output bytes of a run are one unaligned read of the
+// sequence. A run averages about 3.5 bytes, so the serial chain from one
+// test to the next is taken once per run instead of once per byte.
+
+#include <algorithm>
+
+#include "engine/shift_reg.h"
+
+namespace nimbra::engine {
+
+namespace {
+
+// Writes the low min(8, room) bytes of x, lowest first.
+void StoreLow(std::uint8_t* out, std::uint64_t x, std::size_t room) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (room >= 8) {
+      std::memcpy(out, &x, 8);
+      return;
+    }
+  }
+  for (std::size_t i = 0; i < 8 && i < room; ++i) out[i] = static_cast<std::uint8_t>(x >> (8 * i));
+}
+
+// Bits 0, 8, .., 48: rows 1..7 ahead.
+constexpr std::uint64_t kRowBits = 0x0001010101010101;
+// Calls per pass, so that the sequence they read fits the register's slack.
+constexpr std::size_t kChunk = 1024;
+
+}  // namespace
+
+// One register's rows 0 .. count - 1 of a pass, with the position in locals.
+class TStutterShiftReg::ByteRun {
+ public:
+  // The register's sequence must reach 9 * count + 128 bits past its state.
+  ByteRun(TStutterShiftReg& reg, std::uint8_t* out, std::size_t count)
+      : reg_(reg),
+        words_(reg.words_.data()),
+        n_(reg.length_),
+        out_(out),
+        last_(count - 1),
+        v_(reg.t_ + (reg.StutterHolds() ? 1 : 0)) {}
+
+  bool Done() const { return k_ == last_; }
+
+  // Writes row k's byte (and the plain rows after it), then moves to the
+  // next row that stutters or 7 rows on, never past the last row.
+  void Step() {
+    StoreLow(out_ + k_, TCustomShiftReg::Bits57(words_, v_ - n_), last_ + 1 - k_);
+    const auto rows = static_cast<unsigned>(std::min<std::size_t>(last_ - k_, 7));
+    // Bit 8j: the test of row k + 1 + j, were rows k + 1 .. k + j plain.
+    const std::uint64_t x = TCustomShiftReg::Bits57(words_, v_ - 10);
+    const std::uint64_t holds = ~(x | x >> 7) & (kRowBits >> (56 - 8 * rows));
+    const auto j = static_cast<unsigned>(__builtin_ctzll(holds | 1ull << (8 * rows)) >> 3);
+    const unsigned stutter = holds != 0;
+    k_ += j + stutter;
+    v_ += 8 * (j + stutter) + stutter;
+  }
+
+  // Writes the last row's byte and leaves the register after it.
+  void Finish() {
+    StoreLow(out_ + k_, TCustomShiftReg::Bits57(words_, v_ - n_), 1);
+    reg_.t_ = v_ + 8;
+  }
+
+ private:
+  TStutterShiftReg& reg_;
+  const std::uint32_t* words_;
+  std::int64_t n_;
+  std::uint8_t* out_;
+  std::size_t last_;
+  std::size_t k_ = 0;
+  std::int64_t v_;
+};
+
+void TStutterShiftReg::OutputStutteredBytes(std::uint8_t* out, std::size_t count) {
+  if (!BytesInBulk()) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(OutputStuttered(8));
+    return;
+  }
+  while (count > 0) {
+    const std::size_t chunk = std::min(count, kChunk);
+    GenerateAhead(9 * static_cast<std::int64_t>(chunk) + 128);
+    ByteRun run(*this, out, chunk);
+    while (!run.Done()) run.Step();
+    run.Finish();
+    out += chunk;
+    count -= chunk;
+  }
+}
+
+void TStutterShiftReg::OutputStutteredWords(std::uint32_t* out, std::size_t count) {
+  if (!BytesInBulk() || Step() < 32) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = OutputStuttered(32);
+    return;
+  }
+  constexpr std::size_t kWordChunk = 256;
+  while (count > 0) {
+    const std::size_t chunk = std::min(count, kWordChunk);
+    GenerateAhead(33 * static_cast<std::int64_t>(chunk) + 64);
+    std::int64_t t = t_;
+    for (std::size_t i = 0; i < chunk; ++i) {
+      const std::int64_t v = t + ((Window(t - 18) & 0x81) == 0 ? 1 : 0);
+      out[i] = Window(v - length_);
+      t = v + 32;
+    }
+    t_ = t;
+    out += chunk;
+    count -= chunk;
+  }
+}
+
+void TStutterShiftReg::OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* out_a,
+                                            std::size_t count_a, TStutterShiftReg& b,
+                                            std::uint8_t* out_b, std::size_t count_b) {
+  if (!a.BytesInBulk() || !b.BytesInBulk() || &a == &b) {
+    a.OutputStutteredBytes(out_a, count_a);
+    b.OutputStutteredBytes(out_b, count_b);
+    return;
+  }
+  // Two independent chains in one loop: each one's test waits on a load,
+  // and the other's work fills that wait.
+  while (count_a > 0 && count_b > 0) {
+    const std::size_t chunk_a = std::min(count_a, kChunk);
+    const std::size_t chunk_b = std::min(count_b, kChunk);
+    a.GenerateAhead(9 * static_cast<std::int64_t>(chunk_a) + 128);
+    b.GenerateAhead(9 * static_cast<std::int64_t>(chunk_b) + 128);
+    ByteRun run_a(a, out_a, chunk_a);
+    ByteRun run_b(b, out_b, chunk_b);
+    while (!run_a.Done() && !run_b.Done()) {
+      run_a.Step();
+      run_b.Step();
+    }
+    while (!run_a.Done()) run_a.Step();
+    while (!run_b.Done()) run_b.Step();
+    run_a.Finish();
+    run_b.Finish();
+    out_a += chunk_a;
+    count_a -= chunk_a;
+    out_b += chunk_b;
+    count_b -= chunk_b;
+  }
+  a.OutputStutteredBytes(out_a, count_a);
+  b.OutputStutteredBytes(out_b, count_b);
+}
+
+}  // namespace nimbra::engine

@@ -51,9 +51,10 @@ struct Kernel {
   }
 
   // t has 2L limbs holding a polynomial of degree <= 2N - 2 (a product of
-  // reduced values); the reduced value ends in t[0 .. L-1]. x^N = x^K + 1 turns t = lo + x^N h into
-  // lo + g + (x^K g mod x^N) with g the sum of h, h >> (N - K), ...: every
-  // term is a shift of t by a constant, with no chain between folds.
+  // reduced values); the reduced value ends in t[0 .. L-1]. x^N = x^K + 1
+  // turns t = lo + x^N h into lo + g + (x^K g mod x^N) with g the sum of h,
+  // h >> (N - K), ...: every term is a shift of t by a constant, with no
+  // chain between folds.
   NIMBRA_KERNEL_TARGET static inline void Reduce(u64* t) {
     u64 g[L] = {};
     Quotient<N>(t, g);

@@ -53,6 +53,40 @@ TEST_P(FieldBySize, MultiplyMatchesRegisterClocking) {
   field::ForcePortableClmul(false);
 }
 
+TEST_P(FieldBySize, KernelSquaringAndProductMatchThePortablePath) {
+  // All-ones operands give products of the highest degree, which take every
+  // fold of the reduction; random ones cover the rest.
+  field::Poly ones(f().Limbs(), ~0ull);
+  const int top = n() - 64 * (static_cast<int>(f().Limbs()) - 1);
+  if (top < 64) ones.back() = (1ull << top) - 1;
+  std::vector<field::Poly> inputs{ones};
+  for (int i = 0; i < 3; ++i) {
+    field::Poly p(f().Limbs());
+    for (auto& limb : p) limb = rng();
+    if (top < 64) p.back() &= (1ull << top) - 1;
+    inputs.push_back(p);
+  }
+  auto run = [&](bool portable) {
+    field::ForcePortableClmul(portable);
+    std::vector<field::Poly> out;
+    for (const auto& a : inputs) {
+      for (int count : {1, 7}) {
+        field::Poly r(f().Limbs());
+        f().SqrTimes(r.data(), a.data(), count);
+        out.push_back(r);
+      }
+      field::Poly r(f().Limbs());
+      f().Mul(r.data(), a.data(), ones.data());
+      out.push_back(r);
+      f().Mul(r.data(), a.data(), inputs.back().data());
+      out.push_back(r);
+    }
+    field::ForcePortableClmul(false);
+    return out;
+  };
+  EXPECT_EQ(run(false), run(true));
+}
+
 TEST_P(FieldBySize, PowerOfXMatchesRegisterClocking) {
   std::vector<Words> exponents;
   for (int i = 0; i < 2; ++i) exponents.push_back(literal::Random(n(), rng));

@@ -4,6 +4,7 @@
 // two sources as a selection word directs, by table rather than bit by bit.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace nimbra::engine::bit_merge {
@@ -64,5 +65,17 @@ inline std::uint32_t Merge(std::uint32_t sel, std::uint32_t a, std::uint32_t b, 
   }
   return result;
 }
+
+// count bytes of merged bits: bit i of the output comes from b where bit i
+// of sel is 1, from a where it is 0, each source bit array read from its
+// bit 0 upward (all bit arrays 32 bits a word, bit 0 first). sel holds
+// 8 * count bits; a and b are readable one word past the bits taken.
+void MergeBytes(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
+                const std::uint32_t* b, std::size_t count);
+
+// The same without processor-specific instructions (MergeBytes uses a bit
+// deposit instruction where the processor has a fast one).
+void MergeBytesPortable(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
+                        const std::uint32_t* b, std::size_t count);
 
 }  // namespace nimbra::engine::bit_merge

@@ -11,8 +11,6 @@
 
 namespace nimbra::engine {
 
-using bit_merge::Deposit8;
-using bit_merge::kPopCount8;
 using bit_merge::PopCount;
 
 namespace {
@@ -20,12 +18,6 @@ namespace {
 // Output bytes per run.
 constexpr std::size_t kRun = 256;
 constexpr std::size_t kRunWords = kRun / 4;
-
-// Bits p .. p+7 of a bit array of 32-bit words, bit 0 first.
-std::uint32_t Bits8(const std::uint32_t* words, std::size_t p) {
-  const std::uint64_t x = (std::uint64_t{words[(p >> 5) + 1]} << 32) | words[p >> 5];
-  return static_cast<std::uint32_t>(x >> (p & 31));
-}
 
 }  // namespace
 
@@ -74,15 +66,7 @@ void TS3MixtureGenerator::OutputBits(std::uint8_t* out, std::size_t count) {
       ones += static_cast<std::size_t>(PopCount(sel[w]));
     TakeWords(1, bits - ones, from2);
     TakeWords(2, ones, from3);
-    std::size_t p2 = 0, p3 = 0;
-    for (std::size_t j = 0; j < run; ++j) {
-      const std::uint32_t s = (sel[j >> 2] >> (8 * (j & 3))) & 0xFF;
-      const std::uint32_t zeros = s ^ 0xFF;
-      out[done + j] = static_cast<std::uint8_t>(Deposit8(zeros, Bits8(from2, p2)) |
-                                                Deposit8(s, Bits8(from3, p3)));
-      p2 += kPopCount8[zeros];
-      p3 += kPopCount8[s];
-    }
+    bit_merge::MergeBytes(out + done, sel, from2, from3, run);
   }
 }
 

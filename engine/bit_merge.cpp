@@ -1,0 +1,70 @@
+#include "engine/bit_merge.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define NIMBRA_X86_DEPOSIT 1
+#endif
+
+namespace nimbra::engine::bit_merge {
+
+namespace {
+
+// Bits p .. p+31 of a bit array of 32-bit words, bit 0 first.
+std::uint32_t Bits32(const std::uint32_t* words, std::size_t p) {
+  const std::uint64_t x = (std::uint64_t{words[(p >> 5) + 1]} << 32) | words[p >> 5];
+  return static_cast<std::uint32_t>(x >> (p & 31));
+}
+
+#ifdef NIMBRA_X86_DEPOSIT
+__attribute__((target("bmi2,popcnt"))) void MergeBytesDeposit(std::uint8_t* out,
+                                                              const std::uint32_t* sel,
+                                                              const std::uint32_t* a,
+                                                              const std::uint32_t* b,
+                                                              std::size_t count) {
+  std::size_t pa = 0, pb = 0;
+  for (std::size_t i = 0; i < count; i += 4) {
+    const std::uint32_t s = sel[i >> 2];
+    const std::uint32_t r = _pdep_u32(Bits32(a, pa), ~s) | _pdep_u32(Bits32(b, pb), s);
+    const int ones = _mm_popcnt_u32(s);
+    pa += 32 - ones;
+    pb += ones;
+    for (std::size_t j = 0; j < 4 && i + j < count; ++j)
+      out[i + j] = static_cast<std::uint8_t>(r >> (8 * j));
+  }
+}
+
+// Parallel bit deposit is one fast instruction from AMD family 19h and on
+// Intel processors; AMD's family 17h computes it in microcode, bit by bit.
+bool HasFastDeposit() {
+  static const bool fast = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+                           !__builtin_cpu_is("amdfam17h") && !__builtin_cpu_is("amdfam15h");
+  return fast;
+}
+#endif
+
+}  // namespace
+
+void MergeBytesPortable(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
+                        const std::uint32_t* b, std::size_t count) {
+  std::size_t pa = 0, pb = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const std::uint32_t s = (sel[j >> 2] >> (8 * (j & 3))) & 0xFF;
+    const std::uint32_t zeros = s ^ 0xFF;
+    out[j] = static_cast<std::uint8_t>(Deposit8(zeros, Bits32(a, pa)) | Deposit8(s, Bits32(b, pb)));
+    pa += kPopCount8[zeros];
+    pb += kPopCount8[s];
+  }
+}
+
+void MergeBytes(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
+                const std::uint32_t* b, std::size_t count) {
+#ifdef NIMBRA_X86_DEPOSIT
+  if (HasFastDeposit()) {
+    MergeBytesDeposit(out, sel, a, b, count);
+    return;
+  }
+#endif
+  MergeBytesPortable(out, sel, a, b, count);
+}
+
+}  // namespace nimbra::engine::bit_merge

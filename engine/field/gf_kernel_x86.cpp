@@ -31,87 +31,125 @@ struct Kernel {
     if (s != 0) t[q + 1] ^= w >> (64 - s);
   }
 
-  // Limb j of t >> S, t having 2L limbs.
-  template <int S>
-  NIMBRA_KERNEL_TARGET static inline u64 Shifted(const u64* t, int j) {
-    constexpr int q = S >> 6, s = S & 63;
-    u64 v = q + j < 2 * L ? t[q + j] >> s : 0;
-    if constexpr (s != 0) v |= q + j + 1 < 2 * L ? t[q + j + 1] << (64 - s) : 0;
-    return v;
+  // Limbs i and i + 1 of a value held as Count limb pairs (one pair per
+  // 128-bit register, low limb in the low lane); limbs outside
+  // 0 .. 2 Count - 1 read as zero. Called with indices that are constants
+  // once the loops around are unrolled, so the branches fold away.
+  template <int Count>
+  NIMBRA_KERNEL_TARGET static inline __m128i Limbs(const __m128i* v, int i) {
+    if (i < -1 || i >= 2 * Count) return _mm_setzero_si128();
+    if (i == -1) return _mm_slli_si128(v[0], 8);
+    if (i % 2 == 0) return v[i / 2];
+    const __m128i next = (i + 1) / 2 < Count ? v[(i + 1) / 2] : _mm_setzero_si128();
+    return _mm_alignr_epi8(next, v[(i - 1) / 2], 8);
   }
 
-  // g := sum over i of t >> (N + i (N - K)), the quotient bits of every fold.
-  template <int S>
-  NIMBRA_KERNEL_TARGET static inline void Quotient(const u64* t, u64* g) {
-    if constexpr (S <= 2 * N - 2) {
+  // r := t mod (x^N + x^K + 1), for t of degree <= 2N - 2 (a product of
+  // reduced values) held as L limb pairs; r has kPairs pairs, padding zero.
+  // x^N = x^K + 1 turns t = lo + x^N h into lo + g + (x^K g mod x^N), g being
+  // h + (h >> (N - K)) + (h >> 2 (N - K)) + ...: shifts by constants on
+  // registers, with no fold waiting on the one before.
+  NIMBRA_KERNEL_TARGET static inline void Reduce(const __m128i* t, __m128i* r) {
+    __m128i g[kPairs];
+    constexpr int d = N - K;
+    if constexpr (d >= 128) {
+      // g = h + (g >> d) from the top pair down: each pair of g needs only
+      // higher ones.
+      constexpr int qn = N >> 6, sn = N & 63, qd = d >> 6, sd = d & 63;
 #pragma GCC unroll 40
-      for (int j = 0; j < L; ++j) g[j] ^= Shifted<S>(t, j);
-      Quotient<S + N - K>(t, g);
-    }
-  }
-
-  // t has 2L limbs holding a polynomial of degree <= 2N - 2 (a product of
-  // reduced values); the reduced value ends in t[0 .. L-1]. x^N = x^K + 1
-  // turns t = lo + x^N h into lo + g + (x^K g mod x^N) with g the sum of h,
-  // h >> (N - K), ...: every term is a shift of t by a constant, with no
-  // chain between folds.
-  NIMBRA_KERNEL_TARGET static inline void Reduce(u64* t) {
-    u64 g[L] = {};
-    Quotient<N>(t, g);
-    constexpr int q = K >> 6, s = K & 63;
-#pragma GCC unroll 40
-    for (int j = L - 1; j >= 0; --j) {
-      u64 v = t[j] ^ g[j];
-      if (j >= q) v ^= g[j - q] << s;
-      if constexpr (s != 0) {
-        if (j >= q + 1) v ^= g[j - q - 1] >> (64 - s);
+      for (int p = kPairs - 1; p >= 0; --p) {
+        __m128i v = Limbs<L>(t, qn + 2 * p);
+        if constexpr (sn != 0) {
+          v = _mm_or_si128(_mm_srli_epi64(v, sn),
+                           _mm_slli_epi64(Limbs<L>(t, qn + 2 * p + 1), 64 - sn));
+        }
+        const int above = 2 * p + qd;
+        if (above < 2 * kPairs) {
+          __m128i w = Limbs<kPairs>(g, above);
+          if constexpr (sd != 0) {
+            w = _mm_or_si128(_mm_srli_epi64(w, sd),
+                             _mm_slli_epi64(Limbs<kPairs>(g, above + 1), 64 - sd));
+          }
+          v = _mm_xor_si128(v, w);
+        }
+        g[p] = v;
       }
-      t[j] = v;
+    } else {
+      // Term by term: t >> (N + j d) for j = 0, 1, ...
+#pragma GCC unroll 40
+      for (int p = 0; p < kPairs; ++p) g[p] = _mm_setzero_si128();
+#pragma GCC unroll 8
+      for (int shift = N; shift <= 2 * N - 2; shift += d) {
+        const int q = shift >> 6, s = shift & 63;
+#pragma GCC unroll 40
+        for (int p = 0; p < kPairs; ++p) {
+          __m128i v = Limbs<L>(t, q + 2 * p);
+          if (s != 0) {
+            v = _mm_or_si128(_mm_srli_epi64(v, s),
+                             _mm_slli_epi64(Limbs<L>(t, q + 2 * p + 1), 64 - s));
+          }
+          g[p] = _mm_xor_si128(g[p], v);
+        }
+      }
     }
-    if constexpr (kTop < 64) t[L - 1] &= (u64{1} << kTop) - 1;
+    constexpr int qk = K >> 6, sk = K & 63;
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) {
+      __m128i v = Limbs<kPairs>(g, 2 * p - qk);
+      if constexpr (sk != 0) {
+        v = _mm_or_si128(_mm_slli_epi64(v, sk),
+                         _mm_srli_epi64(Limbs<kPairs>(g, 2 * p - qk - 1), 64 - sk));
+      }
+      r[p] = _mm_xor_si128(_mm_xor_si128(t[p], g[p]), v);
+    }
+    // Drop what lies at x^N and above (also the limb past L when L is odd).
+    constexpr u64 top = kTop < 64 ? (u64{1} << (kTop % 64)) - 1 : ~u64{0};
+    const __m128i mask = L % 2 == 1 ? _mm_set_epi64x(0, static_cast<long long>(top))
+                                    : _mm_set_epi64x(static_cast<long long>(top), -1);
+    r[kPairs - 1] = _mm_and_si128(r[kPairs - 1], mask);
   }
 
-  // t[0 .. 2L-1] := t[0 .. L-1]^2 (unreduced): every limb is loaded before
-  // the first store.
-  NIMBRA_KERNEL_TARGET static inline void SquareInPlace(u64* t) {
-    __m128i v[kPairs];
+  NIMBRA_KERNEL_TARGET static void Load(const u64* a, __m128i* v) {
 #pragma GCC unroll 40
-    for (int i = 0; i + 1 < L; i += 2)
-      v[i / 2] = _mm_load_si128(reinterpret_cast<const __m128i*>(t + i));
-    if constexpr (L % 2 == 1) v[kPairs - 1] = _mm_cvtsi64_si128(static_cast<long long>(t[L - 1]));
-#pragma GCC unroll 40
-    for (int i = 0; i + 1 < L; i += 2) {
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i),
-                      _mm_clmulepi64_si128(v[i / 2], v[i / 2], 0x00));
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * i + 2),
-                      _mm_clmulepi64_si128(v[i / 2], v[i / 2], 0x11));
-    }
-    if constexpr (L % 2 == 1) {
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * L - 2),
-                      _mm_clmulepi64_si128(v[kPairs - 1], v[kPairs - 1], 0x00));
+    for (int p = 0; p < kPairs; ++p) {
+      const u64 hi = 2 * p + 1 < L ? a[2 * p + 1] : 0;
+      v[p] = _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(a[2 * p]));
     }
   }
 
+  NIMBRA_KERNEL_TARGET static void Store(const __m128i* v, u64* r) {
+    alignas(16) u64 buf[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) _mm_store_si128(reinterpret_cast<__m128i*>(buf + 2 * p), v[p]);
+    std::memcpy(r, buf, L * sizeof(u64));
+  }
+
+  // The value stays in registers from one squaring to the next.
   NIMBRA_KERNEL_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
-    alignas(16) u64 t[2 * L + 2];
-    std::memcpy(t, a, L * sizeof(u64));
+    __m128i x[kPairs];
+    Load(a, x);
     for (int c = 0; c < count; ++c) {
-      SquareInPlace(t);
-      Reduce(t);
+      __m128i t[2 * kPairs];
+#pragma GCC unroll 40
+      for (int p = 0; p < kPairs; ++p) {
+        t[2 * p] = _mm_clmulepi64_si128(x[p], x[p], 0x00);
+        t[2 * p + 1] = _mm_clmulepi64_si128(x[p], x[p], 0x11);
+      }
+      Reduce(t, x);
     }
-    std::memcpy(r, t, L * sizeof(u64));
+    Store(x, r);
   }
 
   NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
     SqrTimes(r, a, 1);
   }
 
-  // t[0 .. 4P-1] := the product of two polynomials of P limb pairs (each
-  // pair one 128-bit lane), with one Karatsuba step inside every pair
-  // product: three carry-less multiplies per pair of pairs.
+  // t[0 .. 2P-1] := the product of two polynomials of P limb pairs, with one
+  // Karatsuba step inside every pair product: three carry-less multiplies
+  // per pair of pairs.
   template <int P>
   NIMBRA_KERNEL_TARGET static inline void PairProduct(const __m128i* pa, const __m128i* pb,
-                                                      u64* t) {
+                                                      __m128i* t) {
     __m128i fa[P], fb[P];
 #pragma GCC unroll 40
     for (int i = 0; i < P; ++i) {
@@ -140,47 +178,42 @@ struct Kernel {
     for (int c = 0; c < 2 * P - 1; ++c) {
       const __m128i m = _mm_xor_si128(mid[c], _mm_xor_si128(lo[c], hi[c]));
       const __m128i even = _mm_xor_si128(lo[c], _mm_unpacklo_epi64(_mm_setzero_si128(), m));
-      const __m128i odd = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
-      _mm_store_si128(reinterpret_cast<__m128i*>(t + 2 * c), _mm_xor_si128(even, carry));
-      carry = odd;
+      t[c] = _mm_xor_si128(even, carry);
+      carry = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
     }
-    _mm_store_si128(reinterpret_cast<__m128i*>(t + 4 * P - 2), carry);
+    t[2 * P - 1] = carry;
   }
 
   NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
-    __m128i pa[kPairs], pb[kPairs];
-#pragma GCC unroll 40
-    for (int i = 0; i < kPairs; ++i) {
-      const u64 a1 = 2 * i + 1 < L ? a[2 * i + 1] : 0;
-      const u64 b1 = 2 * i + 1 < L ? b[2 * i + 1] : 0;
-      pa[i] = _mm_set_epi64x(static_cast<long long>(a1), static_cast<long long>(a[2 * i]));
-      pb[i] = _mm_set_epi64x(static_cast<long long>(b1), static_cast<long long>(b[2 * i]));
-    }
-    alignas(16) u64 t[4 * kPairs + 2];
+    __m128i pa[kPairs], pb[kPairs], t[2 * kPairs];
+    Load(a, pa);
+    Load(b, pb);
     if constexpr (kPairs >= 8 && kPairs % 2 == 0) {
       // One Karatsuba step on the halves first: a0 b0, a1 b1 and
       // (a0 + a1)(b0 + b1) give the middle term, three products in place of
       // four.
       constexpr int H = kPairs / 2;
-      __m128i sa[H], sb[H];
+      __m128i sa[H], sb[H], mid[2 * H];
 #pragma GCC unroll 40
       for (int i = 0; i < H; ++i) {
         sa[i] = _mm_xor_si128(pa[i], pa[i + H]);
         sb[i] = _mm_xor_si128(pb[i], pb[i + H]);
       }
-      alignas(16) u64 mid[4 * H];
       PairProduct<H>(pa, pb, t);
-      PairProduct<H>(pa + H, pb + H, t + 4 * H);
+      PairProduct<H>(pa + H, pb + H, t + 2 * H);
       PairProduct<H>(sa, sb, mid);
+      // The middle term first: the sum overlaps both halves it is made of.
 #pragma GCC unroll 80
-      for (int j = 0; j < 4 * H; ++j) mid[j] ^= t[j] ^ t[4 * H + j];
+      for (int j = 0; j < 2 * H; ++j)
+        mid[j] = _mm_xor_si128(mid[j], _mm_xor_si128(t[j], t[2 * H + j]));
 #pragma GCC unroll 80
-      for (int j = 0; j < 4 * H; ++j) t[2 * H + j] ^= mid[j];
+      for (int j = 0; j < 2 * H; ++j) t[H + j] = _mm_xor_si128(t[H + j], mid[j]);
     } else {
       PairProduct<kPairs>(pa, pb, t);
     }
-    Reduce(t);
-    std::memcpy(r, t, L * sizeof(u64));
+    __m128i x[kPairs];
+    Reduce(t, x);
+    Store(x, r);
   }
 
   NIMBRA_KERNEL_TARGET static void MulX(u64* r, const u64* a, unsigned u) {

@@ -13,16 +13,15 @@ DbFile DbFile::Make(const std::string& path, const std::string& password) {
   file.password = password;
   const std::size_t slash = path.find_last_of('/');
   file.name = UpperCase(slash == std::string::npos ? path : path.substr(slash + 1));
+  file.identity = UpperCase(path);
+  file.stampPath = path + ".ini";
+  file.urlTable = "URL" + file.name;
   return file;
 }
 
 std::string DbFile::Directory() const {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-std::string DbFile::Identity() const {
-  return UpperCase(path);
 }
 
 void LogDbEvent(const std::string& directory, std::string_view source, std::string_view message) {

@@ -9,21 +9,24 @@ namespace nimbra::keys {
 // name upper-cased; it names the key table and, after "URL", the address
 // table, and keys the per-process caches together with the directory.
 struct DbFile {
-  std::string path;      // host path of the database file; empty: not used
-  std::string name;      // upper-cased file name, e.g. "MYKEYS.DAT"
-  std::string password;  // the file set's database password
+  std::string path;       // host path of the database file; empty: not used
+  std::string name;       // upper-cased file name, e.g. "MYKEYS.DAT"
+  std::string password;   // the file set's database password
+  std::string identity;   // see Identity(); set by Make
+  std::string stampPath;  // see StampPath(); set by Make
+  std::string urlTable;   // see UrlTable(); set by Make
 
   static DbFile Make(const std::string& path, const std::string& password);
   bool Used() const { return !path.empty(); }
   std::string Directory() const;  // host directory with a trailing "/"
-  std::string KeyTable() const { return name; }
-  std::string UrlTable() const { return "URL" + name; }
+  const std::string& KeyTable() const { return name; }
+  const std::string& UrlTable() const { return urlTable; }
   // The companion file holding the "Owner" stamp: the file's path + ".ini".
-  std::string StampPath() const { return path + ".ini"; }
+  const std::string& StampPath() const { return stampPath; }
   // Identity of the file for cache keys and for telling two files apart:
   // the upper-cased host path, as the files' own names are matched without
-  // regard to case.
-  std::string Identity() const;
+  // regard to case. Kept with the file: every operation looks it up.
+  const std::string& Identity() const { return identity; }
 };
 
 // Appends one line to "DBERROR.LOG" in directory (host path with trailing

@@ -103,9 +103,12 @@ void FileCache::PutRecord(const KeyRecord& record) {
 }
 
 std::string FileCache::AddressKey(std::string_view address, std::string_view keyType) {
-  std::string key = UpperCase(address);
-  key += '\0';
-  key += UpperCase(keyType);
+  // Addresses and key types match without regard to case, as in the table.
+  std::string key;
+  key.reserve(address.size() + 1 + keyType.size());
+  key.append(address).append(1, '\0').append(keyType);
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   return key;
 }
 

@@ -20,9 +20,63 @@ constexpr const char* kKeyColumns =
 // The zero date of the stored form, for date fields left empty.
 const DateTime kZeroDate = DateTime::Date(1899, 12, 30);
 
+// Reads "nn" digits at text[at..at+count); false when one is not a digit.
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+  value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+// The stored form as this table layer writes it, "yyyy-mm-dd hh:nn:ss.zzz",
+// read without the general parser (every key read has two of them); any
+// other form goes through ParseStoredTime.
+std::optional<DateTime> FastStoredTime(std::string_view t) {
+  if (t.size() != 23 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
+      t[16] != ':' || t[19] != '.')
+    return std::nullopt;
+  DateTime value;
+  if (!Digits(t, 0, 4, value.year) || !Digits(t, 5, 2, value.month) ||
+      !Digits(t, 8, 2, value.day) || !Digits(t, 11, 2, value.hour) ||
+      !Digits(t, 14, 2, value.minute) || !Digits(t, 17, 2, value.second) ||
+      !Digits(t, 20, 3, value.millisecond) || !value.IsValid())
+    return std::nullopt;
+  return value;
+}
+
 DateTime StoredDate(const Statement& st, int column) {
   if (st.IsNull(column)) return kZeroDate;
-  return ParseStoredTime(st.Text(column)).value_or(kZeroDate);
+  const std::string_view text = st.View(column);
+  if (auto fast = FastStoredTime(text)) return *fast;
+  return ParseStoredTime(text).value_or(kZeroDate);
+}
+
+// "*@" + the part of each comma-separated address after its "@" (the whole
+// address when it has none), comma-separated.
+std::string WildcardDomains(std::string_view addresses) {
+  std::string domains;
+  std::string_view rest = addresses;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view one = Trim(rest.substr(0, comma));
+    if (!one.empty()) {
+      const std::size_t at = one.find('@');
+      if (!domains.empty()) domains += ',';
+      domains += "*@";
+      domains += at == std::string_view::npos ? one : one.substr(at + 1);
+    }
+    if (comma == std::string_view::npos) return domains;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+// Copies a column into a record's text, cut to the record's width.
+void CopyText(const Statement& st, int column, std::size_t width, std::string& target) {
+  const std::string_view text = st.View(column);
+  target.assign(text.substr(0, width));
 }
 
 void ReadBlock(const Statement& st, int blobColumn, KeyBlock& block) {
@@ -109,36 +163,36 @@ bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
 }
 
 bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
-  Database& db = SafeOpenTable(file_, file_.KeyTable());
-  SafeOpenTable(file_, file_.UrlTable());
+  // One check of the file for both tables: the address list is read below.
+  Database& db = SafeOpenTable(file_, file_.KeyTable(), file_.UrlTable());
   Statement& st = db.Prepare(selectKey_);
   st.Bind(1, keyId);
   if (!st.Step()) {
     st.Reset();
     return false;
   }
-  record.keyId = Cut(st.Text(0), kKeyIdWidth);
-  record.containerType = Cut(st.Text(1), kContainerTypeWidth);
-  record.entityName = Cut(st.Text(2), kEntityNameWidth);
-  record.entityGroupName = Cut(st.Text(3), kGroupNameWidth);
+  CopyText(st, 0, kKeyIdWidth, record.keyId);
+  CopyText(st, 1, kContainerTypeWidth, record.containerType);
+  CopyText(st, 2, kEntityNameWidth, record.entityName);
+  CopyText(st, 3, kGroupNameWidth, record.entityGroupName);
   record.expires = StoredDate(st, 4);
-  record.version = Cut(st.Text(5), kVersionWidth);
+  CopyText(st, 5, kVersionWidth, record.version);
   record.keyClass = ClassFromVersion(record.version);
-  record.reference = KeyReference::Parse(st.Text(6));
+  record.reference = KeyReference::Parse(st.View(6));
   record.updateStamp = StoredDate(st, 7);
-  record.policy = Cut(st.Text(8), kPolicyWidth);
+  CopyText(st, 8, kPolicyWidth, record.policy);
   record.encrypt = st.Int(9) != 0;
   record.showSubject = st.Int(10) != 0;
   record.multiRecip = st.Int(11) != 0;
   record.deliver = st.Int(12) != 0;
   record.dsaSigning = st.Int(13) != 0;
   record.verified = st.Int(14) != 0;
-  record.signingName = Cut(st.Text(15), kSigningNameWidth);
-  record.signingKey = Cut(st.Text(16), kSigningKeyWidth);
-  record.signingUrl = Cut(st.Text(17), kSigningUrlWidth);
-  record.signatureId = Cut(st.Text(18), kSignatureIdWidth);
-  record.signatureType = Cut(st.Text(19), kSignatureTypeWidth);
-  record.requestUrl = Cut(st.Text(20), kRequestUrlWidth);
+  CopyText(st, 15, kSigningNameWidth, record.signingName);
+  CopyText(st, 16, kSigningKeyWidth, record.signingKey);
+  CopyText(st, 17, kSigningUrlWidth, record.signingUrl);
+  CopyText(st, 18, kSignatureIdWidth, record.signatureId);
+  CopyText(st, 19, kSignatureTypeWidth, record.signatureType);
+  CopyText(st, 20, kRequestUrlWidth, record.requestUrl);
   ReadBlock(st, 21, record.block1);
   ReadBlock(st, 23, record.block2);
   record.displayLabel = record.ReadLabel();
@@ -148,7 +202,7 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
   std::string failure;
   if (!list) {
     try {
-      list = ReadUrlList(record.containerType, record.keyId);
+      list = ReadUrlList(db, record.containerType, record.keyId);
       cache_->PutList(record.keyId, *list);
     } catch (const EDBEngineError& error) {
       failure = error.what();
@@ -161,14 +215,16 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
     CloseTables(file_);
     LogDbError(file_, "GETKEYURLLIST- RECOVERED");
     try {
-      list = ReadUrlList(record.containerType, record.keyId);
+      list =
+          ReadUrlList(SafeOpenTable(file_, file_.UrlTable()), record.containerType, record.keyId);
       cache_->PutList(record.keyId, *list);
     } catch (const EDBEngineError& error) {
       LogDbError(file_, std::string("GETKEYURLLIST-") + error.what());
       list.emplace();
     }
   }
-  record.aliases = Cut(*list, kAliasesWidth);
+  if (list->size() > kAliasesWidth) list->resize(kAliasesWidth);
+  record.aliases = std::move(*list);
   return true;
 }
 
@@ -183,7 +239,7 @@ std::string KeyTables::CachedUrlList(std::string_view keyType, const std::string
   // failure gives an empty list rather than trying forever.
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
-      std::string list = ReadUrlList(keyType, keyId);
+      std::string list = ReadUrlList(SafeOpenTable(file_, file_.UrlTable()), keyType, keyId);
       cache_->PutList(keyId, list);
       return list;
     } catch (const EDBEngineError& error) {
@@ -195,46 +251,61 @@ std::string KeyTables::CachedUrlList(std::string_view keyType, const std::string
   return {};
 }
 
-std::string KeyTables::ReadUrlList(std::string_view keyType, const std::string& keyId) {
-  Database& db = SafeOpenTable(file_, file_.UrlTable());
+std::string KeyTables::ReadUrlList(Database& db, std::string_view keyType,
+                                   const std::string& keyId) {
   Statement& st = db.Prepare(selectList_);
   st.Bind(1, keyId);
   std::string list;
   while (st.Step()) {
-    const std::string address = st.Text(0);
-    const std::string type = st.Text(1);
-    cache_->PutAddress(address, type.empty() ? keyType : std::string_view(type), keyId);
-    list = list.empty() ? address : address + "," + list;
+    const std::string_view address = st.View(0);
+    const std::string_view type = st.View(1);
+    cache_->PutAddress(address, type.empty() ? keyType : type, keyId);
+    // Each further address goes in front of the list.
+    if (!list.empty()) list.insert(0, 1, ',');
+    list.insert(0, address);
   }
   st.Reset();
   return list;
 }
 
-std::string KeyTables::ReadUrl(std::string_view addresses, std::string_view keyType) {
+std::string KeyTables::ReadUrl(std::string_view addresses, std::string_view keyType,
+                               bool wildcard) {
+  // One stamp check and at most one open for both passes.
   cache_->Refresh();
   try {
-    std::string_view rest = addresses;
-    while (true) {
-      const std::size_t comma = rest.find(',');
-      const std::string address(Trim(rest.substr(0, comma)));
-      if (!address.empty()) {
-        std::optional<std::string> keyId = cache_->FindAddress(address, keyType);
-        if (!keyId) {
-          Database& db = SafeOpenTable(file_, file_.UrlTable());
-          Statement& st = db.Prepare(selectUrl_);
-          st.Bind(1, address).Bind(2, keyType);
-          keyId = st.Step() ? st.Text(0) : std::string();
-          st.Reset();
-          cache_->PutAddress(address, keyType, *keyId);
-        }
-        if (!keyId->empty()) return *keyId;
-      }
-      if (comma == std::string_view::npos) return {};
-      rest.remove_prefix(comma + 1);
+    Database* db = nullptr;
+    std::string keyId = FirstKeyId(db, addresses, keyType);
+    if (keyId.empty() && wildcard) {
+      const std::string domains = WildcardDomains(addresses);
+      if (!domains.empty()) keyId = FirstKeyId(db, domains, keyType);
     }
+    return keyId;
   } catch (const EDBEngineError& error) {
     LogDbError(file_, std::string("ReadURL -") + error.what());
     return {};
+  }
+}
+
+std::string KeyTables::FirstKeyId(Database*& db, std::string_view addresses,
+                                  std::string_view keyType) {
+  std::string_view rest = addresses;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view address = Trim(rest.substr(0, comma));
+    if (!address.empty()) {
+      std::optional<std::string> keyId = cache_->FindAddress(address, keyType);
+      if (!keyId) {
+        if (!db) db = &SafeOpenTable(file_, file_.UrlTable());
+        Statement& st = db->Prepare(selectUrl_);
+        st.Bind(1, address).Bind(2, keyType);
+        keyId = st.Step() ? st.Text(0) : std::string();
+        st.Reset();
+        cache_->PutAddress(address, keyType, *keyId);
+      }
+      if (!keyId->empty()) return std::move(*keyId);
+    }
+    if (comma == std::string_view::npos) return {};
+    rest.remove_prefix(comma + 1);
   }
 }
 
@@ -243,8 +314,7 @@ bool KeyTables::WriteKey(KeyRecord& record, bool stamp) {
   bool ok = false;
   bool stamped = false;
   try {
-    Database& db = SafeOpenTable(file_, file_.KeyTable());
-    SafeOpenTable(file_, file_.UrlTable());
+    Database& db = SafeOpenTable(file_, file_.KeyTable(), file_.UrlTable());
     Transaction transaction(db, kOpenRetries);
     // Stamped while holding the write lock: any other writer either
     // committed before (and its stamp is seen here) or waits until after.

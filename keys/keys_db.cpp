@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include "core/sha1.h"
-#include "core/strings.h"
 #include "engine/secret_key.h"
 #include "keys/key_schema.h"
 #include "keys/old_key_import.h"
@@ -99,37 +98,12 @@ bool TKeysDB::ReadKey(const std::string& keyId, KeyRecord& record) {
   return false;
 }
 
-namespace {
-
-std::string Lookup(KeyTables& tables, std::string_view address, std::string_view keyType,
-                   bool wildcard) {
-  std::string keyId = tables.ReadUrl(address, keyType);
-  if (!keyId.empty() || !wildcard) return keyId;
-  std::string domains;
-  std::string_view rest = address;
-  while (true) {
-    const std::size_t comma = rest.find(',');
-    const std::string_view one = Trim(rest.substr(0, comma));
-    if (!one.empty()) {
-      const std::size_t at = one.find('@');
-      if (!domains.empty()) domains += ',';
-      domains += "*@";
-      domains += at == std::string_view::npos ? one : one.substr(at + 1);
-    }
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
-  return domains.empty() ? std::string() : tables.ReadUrl(domains, keyType);
-}
-
-}  // namespace
-
 std::string TKeysDB::FindKeyId(std::string_view address, std::string_view keyType, bool wildcard) {
   std::string keyId;
   if (second_ && (!first_ || second_->File().Identity() != first_->File().Identity()))
-    keyId = Lookup(*second_, address, keyType, wildcard);
+    keyId = second_->ReadUrl(address, keyType, wildcard);
   if (first_) {
-    std::string firstId = Lookup(*first_, address, keyType, wildcard);
+    std::string firstId = first_->ReadUrl(address, keyType, wildcard);
     if (!firstId.empty()) keyId = std::move(firstId);
   }
   return keyId;

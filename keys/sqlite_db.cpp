@@ -79,10 +79,14 @@ bool Statement::IsNull(int column) const {
 }
 
 std::string Statement::Text(int column) const {
+  return std::string(View(column));
+}
+
+std::string_view Statement::View(int column) const {
   const auto* text = sqlite3_column_text(stmt_, column);
   if (!text) return {};
-  return std::string(reinterpret_cast<const char*>(text),
-                     static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+  return {reinterpret_cast<const char*>(text),
+          static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
 }
 
 std::int64_t Statement::Int(int column) const {

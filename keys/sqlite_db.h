@@ -38,6 +38,8 @@ class Statement {
 
   bool IsNull(int column) const;
   std::string Text(int column) const;
+  // The column's text without a copy; valid until the next Step or Reset.
+  std::string_view View(int column) const;
   std::int64_t Int(int column) const;
   double Real(int column) const;
   std::span<const std::uint8_t> Blob(int column) const;

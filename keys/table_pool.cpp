@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
@@ -54,7 +55,7 @@ Pool& ThreadPool() {
 }
 
 // One open attempt; EDBEngineError on failure.
-Database& OpenOnce(Pool& pool, const DbFile& file, std::string_view table) {
+Database& OpenOnce(Pool& pool, const DbFile& file, std::initializer_list<std::string_view> tables) {
   if (pool.injectedFailures > 0) {
     --pool.injectedFailures;
     throw EDBEngineError(pool.injectedMessage);
@@ -62,7 +63,7 @@ Database& OpenOnce(Pool& pool, const DbFile& file, std::string_view table) {
   struct stat st {};
   if (stat(file.path.c_str(), &st) != 0)
     throw EDBEngineError("unable to open database file", SQLITE_CANTOPEN);
-  const std::string identity = file.Identity();
+  const std::string& identity = file.Identity();
   auto it = pool.connections.find(identity);
   if (it != pool.connections.end() &&
       (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
@@ -80,7 +81,8 @@ Database& OpenOnce(Pool& pool, const DbFile& file, std::string_view table) {
     it = pool.connections.emplace(identity, std::move(connection)).first;
   }
   Connection& connection = it->second;
-  if (!connection.tables.contains(table)) {
+  for (std::string_view table : tables) {
+    if (connection.tables.contains(table)) continue;
     if (!connection.db->TableExists(table))
       throw EDBEngineError("no such table: " + std::string(table), SQLITE_ERROR);
     connection.tables.emplace(table);
@@ -88,14 +90,12 @@ Database& OpenOnce(Pool& pool, const DbFile& file, std::string_view table) {
   return *connection.db;
 }
 
-}  // namespace
-
-Database& SafeOpenTable(const DbFile& file, std::string_view table) {
+Database& SafeOpen(const DbFile& file, std::initializer_list<std::string_view> tables) {
   Pool& pool = ThreadPool();
   std::string message;
   for (int attempt = 0; attempt <= kOpenRetries; ++attempt) {
     try {
-      Database& db = OpenOnce(pool, file, table);
+      Database& db = OpenOnce(pool, file, tables);
       if (attempt > 0) LogDbError(file, "SafeOpen Recovered ");
       return db;
     } catch (const EDBEngineError& error) {
@@ -106,6 +106,16 @@ Database& SafeOpenTable(const DbFile& file, std::string_view table) {
   LogDbError(file, "SafeOpen Unable to Recover " + message);
   throw EDBEngineError("Unrecoverable Database error after " + std::to_string(kOpenRetries) +
                        " attempts: " + message);
+}
+
+}  // namespace
+
+Database& SafeOpenTable(const DbFile& file, std::string_view table) {
+  return SafeOpen(file, {table});
+}
+
+Database& SafeOpenTable(const DbFile& file, std::string_view table, std::string_view otherTable) {
+  return SafeOpen(file, {table, otherTable});
 }
 
 void CloseTables(const DbFile& file) {

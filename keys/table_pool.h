@@ -24,6 +24,9 @@ inline constexpr int kOpenRetries = 10;
 // to Recover " + the engine's message and raises EDBEngineError
 // "Unrecoverable Database error after 10 attempts: " + that message.
 Database& SafeOpenTable(const DbFile& file, std::string_view table);
+// The same for two tables of one file at once (an operation that reads the
+// key table and the address table): one check of the file, one retry loop.
+Database& SafeOpenTable(const DbFile& file, std::string_view table, std::string_view otherTable);
 
 // Drops this thread's connection to a file (the next open starts afresh).
 void CloseTables(const DbFile& file);

@@ -1,0 +1,149 @@
+#include "keys/key_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "keys/clock.h"
+#include "keys/keys_db.h"
+#include "keys/sqlite_db.h"
+#include "keys/table_pool.h"
+#include "keys/tests/temp_dir.h"
+
+namespace nimbra::keys {
+namespace {
+
+const std::vector<std::uint8_t> kRandom(100, 9);
+const std::string kPass = "5555555555666666666677777777778888888888";
+
+KeyRecord Key(const std::string& keyId, const std::string& aliases) {
+  KeyRecord record;
+  record.keyId = keyId;
+  record.entityName = "Owner " + keyId;
+  record.containerType = "VRX";
+  record.version = "VRX Strong -1";
+  record.aliases = aliases;
+  record.expires = DateTime::Date(2099, 1, 1);
+  return record;
+}
+
+class KeyTablesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(db.Open(dir / "RECIPS.DAT", "", kRandom, "", kPass)); }
+  std::string Log() const { return dir.Read("DBERROR.LOG"); }
+  // Runs SQL on the file through a connection of its own.
+  void Raw(const std::string& sql) {
+    Database raw(dir / "RECIPS.DAT", false, 100);
+    raw.Exec(sql);
+  }
+
+  test::TempDir dir;
+  TKeysDB db;
+};
+
+TEST_F(KeyTablesTest, StoredDatesReadAsTheGeneralParserReadsThem) {
+  KeyRecord key = Key("D1", "d@x.com");
+  ASSERT_TRUE(db.WriteKey(key));
+  const DateTime zero = DateTime::Date(1899, 12, 30);
+  // The form this layer writes, and forms other writers may have left.
+  const char* texts[] = {"2031-02-03 04:05:06.789", "2031-02-03 04:05:06",
+                         "2031-02-03 04:05:06.7x9", "2031-02-30 04:05:06.789",
+                         "2031-02-03 24:05:06.000", " 031-02-03 04:05:06.789",
+                         "+031-02-03 04:05:06.789", "2031/02/03 04:05:06.789",
+                         "2031-02-03T04:05:06.789", ""};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    Raw(std::string("UPDATE \"RECIPS.DAT\" SET EXPIRES = '") + text + "', UPDATE_STAMP = '" + text +
+        "'");
+    ClearAllCaches();
+    KeyRecord read;
+    ASSERT_TRUE(db.ReadKey("D1", read));
+    const DateTime expected = ParseStoredTime(text).value_or(zero);
+    EXPECT_EQ(read.expires, expected);
+    EXPECT_EQ(read.updateStamp, expected);
+  }
+  EXPECT_EQ(ParseStoredTime("2031-02-03 04:05:06.789").value_or(zero).millisecond, 789);
+}
+
+TEST_F(KeyTablesTest, LongAddressListsAreCutOnlyInTheRecord) {
+  // 300 addresses of 40 characters: longer than the record's 8192.
+  std::string aliases;
+  for (int i = 0; i < 300; ++i) {
+    if (i > 0) aliases += ',';
+    const std::string number = std::to_string(1000 + i);
+    aliases += "user" + number + std::string(24, 'x') + "@long.example";
+  }
+  KeyRecord key = Key("LONG", aliases);
+  ASSERT_TRUE(db.WriteKey(key));
+  // Read back from the table the newest address comes first.
+  std::string newestFirst;
+  for (int i = 299; i >= 0; --i) {
+    if (!newestFirst.empty()) newestFirst += ',';
+    newestFirst += "user" + std::to_string(1000 + i) + std::string(24, 'x') + "@long.example";
+  }
+  ClearAllCaches();
+  KeyRecord cold;
+  ASSERT_TRUE(db.ReadKey("LONG", cold));
+  EXPECT_EQ(cold.aliases, newestFirst.substr(0, 8192));
+  KeyRecord warm;
+  ASSERT_TRUE(db.ReadKey("LONG", warm));
+  EXPECT_EQ(warm.aliases, cold.aliases);
+  // Every address, also those beyond the cut, still leads to the key.
+  ClearAllCaches();
+  EXPECT_EQ(db.FindKeyId("user1000" + std::string(24, 'x') + "@long.example", "VRX", false),
+            "LONG");
+  EXPECT_EQ(db.FindKeyId("USER1299" + std::string(24, 'X') + "@LONG.example", "vrx", false),
+            "LONG");
+}
+
+TEST_F(KeyTablesTest, MissingAddressTableFailsReadsAndLookupsWithLoggedErrors) {
+  KeyRecord key = Key("M1", "m@x.com");
+  ASSERT_TRUE(db.WriteKey(key));
+  CloseAllTables();
+  Raw("DROP TABLE \"URLRECIPS.DAT\"");
+  ClearAllCaches();
+  KeyRecord read;
+  EXPECT_FALSE(db.ReadKey("M1", read));
+  EXPECT_NE(Log().find(":ReadKeyRec3- Unrecoverable Database error after 10 attempts: no such "
+                       "table: URLRECIPS.DAT\r\n"),
+            std::string::npos);
+  EXPECT_EQ(db.FindKeyId("m@x.com", "VRX", true), "");
+  EXPECT_NE(Log().find(":ReadURL -Unrecoverable"), std::string::npos);
+  // Only one wildcard pass is made after a failed look-up.
+  std::size_t failures = 0;
+  for (std::size_t at = Log().find("ReadURL -"); at != std::string::npos;
+       at = Log().find("ReadURL -", at + 1))
+    ++failures;
+  EXPECT_EQ(failures, 1u);
+}
+
+TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
+  KeyRecord old = Key("OLD", "old@x.com");
+  ASSERT_TRUE(db.WriteKey(old));
+  // Another database of the same name, written elsewhere and moved over
+  // the first while this process keeps its connection to the first.
+  std::filesystem::create_directories(dir.Path() / "other");
+  {
+    TKeysDB other;
+    ASSERT_TRUE(other.Open(dir / "other/RECIPS.DAT", "", kRandom, "", kPass));
+    KeyRecord replacement = Key("NEW", "new@x.com");
+    ASSERT_TRUE(other.WriteKey(replacement));
+  }
+  CloseTables(DbFile::Make(dir / "other/RECIPS.DAT", kPass));
+  KeyRecord read;
+  ASSERT_TRUE(db.ReadKey("OLD", read));
+  // The first file's write-ahead log is emptied first: a log left beside
+  // a replaced file would be read as part of the new one.
+  Raw("PRAGMA wal_checkpoint(TRUNCATE)");
+  std::filesystem::rename(dir / "other/RECIPS.DAT", dir / "RECIPS.DAT");
+
+  ClearAllCaches();  // the stamp did not change; only the file did
+  EXPECT_EQ(db.FindKeyId("new@x.com", "VRX", false), "NEW");
+  EXPECT_EQ(db.FindKeyId("old@x.com", "VRX", false), "");
+  EXPECT_TRUE(db.ReadKey("NEW", read));
+  EXPECT_EQ(read.aliases, "new@x.com");
+  EXPECT_FALSE(db.ReadKey("OLD", read));
+}
+
+}  // namespace
+}  // namespace nimbra::keys

@@ -1,6 +1,7 @@
 #include "engine/combiner.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -48,8 +49,10 @@ void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* byte
 
 void TCombiner::Skip(std::uint32_t crc) {
   // OutputByte whatever the byte mode: the byte-mode keystream, dropped.
-  std::uint8_t dropped[256] = {};
-  generator_->XorOutputBytes(dropped, crc & skip_mask_);
+  const std::size_t count = crc & skip_mask_;
+  std::uint8_t dropped[256];
+  std::memset(dropped, 0, count);
+  generator_->XorOutputBytes(dropped, count);
 }
 
 void TCombiner::EncryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes) {

@@ -4,6 +4,7 @@
 // steps the result is the call-by-call result.
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/bit_merge.h"
 #include "engine/byte_interleave.h"
@@ -26,6 +27,8 @@ void TS3MixtureGenerator::TakeWords(int i, std::size_t bits, std::uint32_t* word
   if (chunk_[i] != 32 || bits <= left) {
     for (std::size_t p = 0; p < bits; p += 32)
       words[p >> 5] = Take(i, static_cast<int>(std::min<std::size_t>(32, bits - p)));
+    words[(bits + 31) / 32] = 0;
+    words[(bits + 31) / 32 + 1] = 0;
     return;
   }
   // The buffered bits, then as many fresh register words as the rest
@@ -55,7 +58,7 @@ void TS3MixtureGenerator::OutputBits(std::uint8_t* out, std::size_t count) {
   }
   // A run's selections, then the bits registers 2 and 3 supply for them,
   // each as a bit array (with the spare words TakeWords asks for).
-  std::uint32_t sel[kRunWords + 2] = {}, from2[kRunWords + 2] = {}, from3[kRunWords + 2] = {};
+  std::uint32_t sel[kRunWords + 2], from2[kRunWords + 2], from3[kRunWords + 2];
   for (std::size_t done = 0; done < count; done += kRun) {
     const std::size_t run = std::min(kRun, count - done);
     const std::size_t bits = 8 * run;
@@ -88,7 +91,7 @@ void TS3MixtureGenerator::XorOutputBytes(std::uint8_t* data, std::size_t count) 
   // a run of its own, then the two runs interleaved by the selections. The
   // registers are independent, so this is the byte-by-byte order's result.
   // Each run readable 8 bytes past its end.
-  std::uint8_t from2[kRun + 8] = {}, from3[kRun + 8] = {};
+  std::uint8_t from2[kRun + 8], from3[kRun + 8];
   std::uint32_t sel[kRun / 32 + 2];
   for (std::size_t done = 0; done < count; done += kRun) {
     const std::size_t run = std::min(kRun, count - done);
@@ -97,6 +100,8 @@ void TS3MixtureGenerator::XorOutputBytes(std::uint8_t* data, std::size_t count) 
     for (std::size_t w = 0; w < (run + 31) / 32; ++w)
       ones += static_cast<std::size_t>(PopCount(sel[w]));
     TStutterShiftReg::OutputStutteredBytes(*regs_[1], from2, run - ones, *regs_[2], from3, ones);
+    std::memset(from2 + (run - ones), 0, 8);
+    std::memset(from3 + ones, 0, 8);
     interleave::XorInterleaved(data + done, sel, from2, from3, run);
   }
 }

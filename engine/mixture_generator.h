@@ -85,7 +85,7 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
   }
   std::uint32_t TakeRefilling(int i, int c);
   // Take(i, bits) as a bit array, 32 bits a word, for bits <= 2048; words
-  // has room for two words past the bits.
+  // has room for two more words, which are overwritten.
   void TakeWords(int i, std::size_t bits, std::uint32_t* words);
   int NextBit(int i) { return static_cast<int>(Take(i, 1)); }
   // True when no register reports stutter steps, so that the bulk paths,

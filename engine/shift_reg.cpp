@@ -167,13 +167,25 @@ void TShiftReg::GenerateAhead(std::int64_t ahead) {
     generated_ = base + 32;
   }
   std::uint32_t* words = words_.data();
-  // With m >= 64, two words at a time.
-  if (m_ >= 64) {
-    for (; generated_ < target; generated_ += 64) {
-      const std::uint64_t v = Window64(generated_ - length_) ^ Window64(generated_ - m_);
-      words[generated_ >> 5] = static_cast<std::uint32_t>(v);
-      words[(generated_ >> 5) + 1] = static_cast<std::uint32_t>(v >> 32);
+  // With m >= 64, two words at a time. The sources move two words a step,
+  // so their bit offsets stay put.
+  if (m_ >= 64 && generated_ < target) {
+    const std::int64_t steps = (target - generated_ + 63) / 64;
+    const std::uint32_t* from_n = words + ((generated_ - length_) >> 5);
+    const std::uint32_t* from_m = words + ((generated_ - m_) >> 5);
+    const int shift_n = static_cast<int>((generated_ - length_) & 31);
+    const int shift_m = static_cast<int>((generated_ - m_) & 31);
+    std::uint32_t* to = words + (generated_ >> 5);
+    const auto window = [](const std::uint32_t* w, int shift) {
+      const std::uint64_t low = ((std::uint64_t{w[1]} << 32) | w[0]) >> shift;
+      return low | std::uint64_t{w[2]} << 1 << (63 - shift);
+    };
+    for (std::int64_t i = 0; i < steps; ++i) {
+      const std::uint64_t v = window(from_n + 2 * i, shift_n) ^ window(from_m + 2 * i, shift_m);
+      to[2 * i] = static_cast<std::uint32_t>(v);
+      to[2 * i + 1] = static_cast<std::uint32_t>(v >> 32);
     }
+    generated_ += 64 * steps;
   }
   for (; generated_ < target; generated_ += 32)
     words[generated_ >> 5] = Window(generated_ - length_) ^ Window(generated_ - m_);

@@ -66,13 +66,6 @@ class TCustomShiftReg : public TAbstractGenerator {
     const std::uint64_t x = (std::uint64_t{w[1]} << 32) | w[0];
     return static_cast<std::uint32_t>(x >> (p & 31));
   }
-  // Sequence bits p .. p+63, bit p as bit 0.
-  std::uint64_t Window64(std::int64_t p) const {
-    const std::uint32_t* w = words_.data() + (p >> 5);
-    const int s = static_cast<int>(p & 31);
-    const std::uint64_t low = ((std::uint64_t{w[1]} << 32) | w[0]) >> s;
-    return low | std::uint64_t{w[2]} << 1 << (63 - s);
-  }
   // Sequence bits p .. p+56 at least, bit p as bit 0; the words through
   // (p + 64) / 32 must exist.
   std::uint64_t Bits57(std::int64_t p) const { return Bits57(words_.data(), p); }

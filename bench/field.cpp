@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -146,24 +147,26 @@ void BM_Power_Literal(benchmark::State& state) {
 
 }  // namespace
 
-// The console output, plus the lowest CPU time per iteration of every run,
-// keyed by (operation, implementation, n) from "BM_<op>_<impl>/<n>". CPU
-// time, not wall time: the ratios should not depend on what else the machine
-// is running.
+// The console output, plus the lowest CPU time per iteration seen for every
+// benchmark (over repetitions, or their median when only aggregates are
+// reported), keyed by (operation, implementation, n) from
+// "BM_<op>_<impl>/<n>" (BM_Square has no implementation part and is left
+// out). CPU time, not wall time: the ratios should depend as
+// little as possible on what else the machine is running.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
-      const std::string name = run.benchmark_name();
-      const auto under = name.rfind('_'), slash = name.find('/');
-      if (name.rfind("BM_", 0) != 0 || under == std::string::npos || slash == std::string::npos ||
-          under > slash)
-        continue;
-      const Key key{name.substr(3, under - 3), name.substr(under + 1, slash - under - 1),
-                    std::stoi(name.substr(slash + 1))};
-      const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if ((run.run_type != Run::RT_Iteration && !median) || run.error_occurred) continue;
+      const std::string& name = run.run_name.function_name;
+      const auto under = name.rfind('_');
+      if (name.rfind("BM_", 0) != 0 || under < 3 || run.run_name.args.empty()) continue;
+      const Key key{name.substr(3, under - 3), name.substr(under + 1),
+                    std::atoi(run.run_name.args.c_str())};
+      const double seconds =
+          run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       const auto [it, fresh] = best_.emplace(key, seconds);
       if (!fresh) it->second = std::min(it->second, seconds);
     }

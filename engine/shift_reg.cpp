@@ -180,10 +180,26 @@ void TShiftReg::GenerateAhead(std::int64_t ahead) {
       const std::uint64_t low = ((std::uint64_t{w[1]} << 32) | w[0]) >> shift;
       return low | std::uint64_t{w[2]} << 1 << (63 - shift);
     };
-    for (std::int64_t i = 0; i < steps; ++i) {
-      const std::uint64_t v = window(from_n + 2 * i, shift_n) ^ window(from_m + 2 * i, shift_m);
-      to[2 * i] = static_cast<std::uint32_t>(v);
-      to[2 * i + 1] = static_cast<std::uint32_t>(v >> 32);
+    if (length_ < 128) {
+      // Both sources lie in the last two steps' results: keep those in
+      // registers rather than read back what was just stored.
+      const auto join = [](const std::uint32_t* w) { return (std::uint64_t{w[1]} << 32) | w[0]; };
+      std::uint64_t older = join(to - 4), newer = join(to - 2);
+      const int up_n = length_ - 64, up_m = m_ - 64;
+      for (std::int64_t i = 0; i < steps; ++i) {
+        const std::uint64_t v =
+            (older >> (64 - up_n) | newer << up_n) ^ (older >> 1 >> (63 - up_m) | newer << up_m);
+        to[2 * i] = static_cast<std::uint32_t>(v);
+        to[2 * i + 1] = static_cast<std::uint32_t>(v >> 32);
+        older = newer;
+        newer = v;
+      }
+    } else {
+      for (std::int64_t i = 0; i < steps; ++i) {
+        const std::uint64_t v = window(from_n + 2 * i, shift_n) ^ window(from_m + 2 * i, shift_m);
+        to[2 * i] = static_cast<std::uint32_t>(v);
+        to[2 * i + 1] = static_cast<std::uint32_t>(v >> 32);
+      }
     }
     generated_ += 64 * steps;
   }

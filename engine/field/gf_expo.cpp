@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/field/gf_kernel.h"
+
 namespace nimbra::engine::field {
 
 namespace {
@@ -28,6 +30,7 @@ long TopBit(const u64* e, std::size_t limbs) {
 // r := x^e for an exponent of any length: six bits per step, each step six
 // squarings and one shift.
 void XPower(const GFField& f, const u64* e, std::size_t limbs, u64* r) {
+  if (const GFKernel* kernel = f.Kernel()) return kernel->x_power(r, e, limbs);
   constexpr int kWindow = 6;
   std::memset(r, 0, f.Limbs() * sizeof(u64));
   r[0] = 1;

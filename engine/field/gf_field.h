@@ -48,12 +48,15 @@ class GFField {
   // the first Limbs() limbs.
   void Reduce(u64* t) const;
 
+  // The compiled kernel of this field while the processor's carry-less
+  // multiply is in use, else null.
+  const GFKernel* Kernel() const;
+
   static bool IsZero(const u64* poly, std::size_t limbs);
   static bool Bit(const u64* poly, std::uint64_t i) { return (poly[i >> 6] >> (i & 63)) & 1; }
 
  private:
   void XorAt(u64* t, std::size_t pos, u64 w) const;
-  const GFKernel* Kernel() const;
 
   int n_, m_, k_;
   std::size_t limbs_, words_;

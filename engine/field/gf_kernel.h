@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Field kernels specialised at compile time for the trinomials of the
@@ -16,6 +17,8 @@ struct GFKernel {
   void (*sqr_times)(std::uint64_t* r, const std::uint64_t* a, int count);
   // r := a * x^u for 0 <= u < 64.
   void (*mul_x)(std::uint64_t* r, const std::uint64_t* a, unsigned u);
+  // r := x^e, e an exponent of `limbs` 64-bit limbs (any length).
+  void (*x_power)(std::uint64_t* r, const std::uint64_t* e, std::size_t limbs);
 };
 
 // The kernel of the field (n, m), or null when there is none (another

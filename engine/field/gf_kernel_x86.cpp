@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <cstring>
 
 #include "engine/field/clmul.h"
@@ -124,18 +125,72 @@ struct Kernel {
     std::memcpy(r, buf, L * sizeof(u64));
   }
 
+  NIMBRA_KERNEL_TARGET static inline void SquareStep(__m128i* x) {
+    __m128i t[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) {
+      t[2 * p] = _mm_clmulepi64_si128(x[p], x[p], 0x00);
+      t[2 * p + 1] = _mm_clmulepi64_si128(x[p], x[p], 0x11);
+    }
+    Reduce(t, x);
+  }
+
+  // x := x * x^u for 0 < u < 64: the shifted value has at most one limb
+  // above the field, well inside what Reduce takes.
+  NIMBRA_KERNEL_TARGET static inline void MulXStep(__m128i* x, unsigned u) {
+    const __m128i left = _mm_cvtsi32_si128(static_cast<int>(u));
+    const __m128i right = _mm_cvtsi32_si128(static_cast<int>(64 - u));
+    __m128i t[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < 2 * kPairs; ++p) {
+      t[p] = _mm_or_si128(_mm_sll_epi64(Limbs<kPairs>(x, 2 * p), left),
+                          _mm_srl_epi64(Limbs<kPairs>(x, 2 * p - 1), right));
+    }
+    Reduce(t, x);
+  }
+
   // The value stays in registers from one squaring to the next.
   NIMBRA_KERNEL_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
     __m128i x[kPairs];
     Load(a, x);
-    for (int c = 0; c < count; ++c) {
-      __m128i t[2 * kPairs];
+    for (int c = 0; c < count; ++c) SquareStep(x);
+    Store(x, r);
+  }
+
+  // Exponent bits pos .. pos + 5 (bits past the limbs read as zero).
+  static unsigned Window6(const u64* e, std::size_t limbs, std::size_t pos) {
+    const std::size_t q = pos >> 6, s = pos & 63;
+    u64 v = e[q] >> s;
+    if (s > 58 && q + 1 < limbs) v |= e[q + 1] << (64 - s);
+    return static_cast<unsigned>(v & 63);
+  }
+
+  // r := x^e for an exponent of `limbs` limbs, six exponent bits at a time:
+  // six squarings, then a multiplication by x^v, all without leaving the
+  // registers.
+  NIMBRA_KERNEL_TARGET static void XPower(u64* r, const u64* e, std::size_t limbs) {
+    __m128i x[kPairs];
 #pragma GCC unroll 40
-      for (int p = 0; p < kPairs; ++p) {
-        t[2 * p] = _mm_clmulepi64_si128(x[p], x[p], 0x00);
-        t[2 * p + 1] = _mm_clmulepi64_si128(x[p], x[p], 0x11);
+    for (int p = 0; p < kPairs; ++p) x[p] = _mm_setzero_si128();
+    long top = -1;
+    for (std::size_t i = limbs; i-- > 0;) {
+      if (e[i] != 0) {
+        top = static_cast<long>(64 * i) + 63 - __builtin_clzll(e[i]);
+        break;
       }
-      Reduce(t, x);
+    }
+    if (top < 0) {
+      x[0] = _mm_cvtsi64_si128(1);
+      Store(x, r);
+      return;
+    }
+    long pos = top / 6 * 6;
+    x[0] = _mm_cvtsi64_si128(
+        static_cast<long long>(u64{1} << Window6(e, limbs, static_cast<std::size_t>(pos))));
+    for (pos -= 6; pos >= 0; pos -= 6) {
+      for (int c = 0; c < 6; ++c) SquareStep(x);
+      const unsigned v = Window6(e, limbs, static_cast<std::size_t>(pos));
+      if (v != 0) MulXStep(x, v);
     }
     Store(x, r);
   }
@@ -239,7 +294,7 @@ struct Kernel {
     std::memcpy(r, t, L * sizeof(u64));
   }
 
-  static constexpr GFKernel kOps{&Mul, &Sqr, &SqrTimes, &MulX};
+  static constexpr GFKernel kOps{&Mul, &Sqr, &SqrTimes, &MulX, &XPower};
 };
 
 }  // namespace

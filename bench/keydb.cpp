@@ -5,6 +5,9 @@
 //   look-up   address -> KEY_ID -> key row, from the file (cold caches),
 //             from the per-process caches (warm), and with a database
 //             opened and closed around each look-up
+//   find      address -> KEY_ID alone, from the file (the key database also
+//             brings the key into its record cache, for the read that
+//             usually follows)
 // Run: build-*/bench_keydb  (each benchmark reports items_per_second = keys/s)
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -134,6 +137,24 @@ void BM_BareLookup(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// Address -> KEY_ID only, without reading the key.
+void BM_BareFind(benchmark::State& state) {
+  sqlite3* db = OpenBare(BarePath());
+  sqlite3_stmt* url = nullptr;
+  sqlite3_prepare_v2(db, kBareUrlSql, -1, &url, nullptr);
+  int i = 0;
+  for (auto _ : state) {
+    const std::string address = Address((i * 7919) % kKeys, i & 1);
+    sqlite3_bind_text(url, 1, address.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(url) != SQLITE_ROW) state.SkipWithError("lost");
+    sqlite3_reset(url);
+    ++i;
+  }
+  sqlite3_finalize(url);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations());
+}
+
 void BM_BareOpenLookupClose(benchmark::State& state) {
   int i = 0;
   for (auto _ : state) {
@@ -200,6 +221,21 @@ void BM_KeysDbLookupCold(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+void BM_KeysDbFindCold(benchmark::State& state) {
+  TKeysDB db;
+  db.Open(KeysPath(), "", kRandom, "", kPass);
+  int i = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ClearAllCaches();
+    state.ResumeTiming();
+    if (db.FindKeyId(Address((i * 7919) % kKeys, i & 1), "VRX", true).empty())
+      state.SkipWithError("lost");
+    ++i;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void BM_KeysDbLookupWarm(benchmark::State& state) {
   TKeysDB db;
   db.Open(KeysPath(), "", kRandom, "", kPass);
@@ -225,6 +261,8 @@ BENCHMARK(BM_BareWrite)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeysDbWrite)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BareLookup)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeysDbLookupCold)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BareFind)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeysDbFindCold)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeysDbLookupWarm)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BareOpenLookupClose)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeysDbOpenLookupClose)->Iterations(kKeys)->Unit(benchmark::kMicrosecond);

@@ -37,6 +37,7 @@ class FileCache {
   void MarkChanged();
 
   bool FindRecord(const std::string& keyId, KeyRecord& record);
+  bool HasRecord(const std::string& keyId) const { return records_.contains(keyId); }
   void PutRecord(const KeyRecord& record);
   // A cached look-up: the KEY_ID, or an empty text for an address known to
   // have no key; nullopt when not cached.

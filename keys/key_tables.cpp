@@ -104,6 +104,36 @@ std::string Field(std::string_view value, std::size_t size) {
   return Cut(value, size);
 }
 
+// Copies the current row of the key statement into the record, all but
+// the aliases.
+void FillRecord(const Statement& st, KeyRecord& record) {
+  CopyText(st, 0, kKeyIdWidth, record.keyId);
+  CopyText(st, 1, kContainerTypeWidth, record.containerType);
+  CopyText(st, 2, kEntityNameWidth, record.entityName);
+  CopyText(st, 3, kGroupNameWidth, record.entityGroupName);
+  record.expires = StoredDate(st, 4);
+  CopyText(st, 5, kVersionWidth, record.version);
+  record.keyClass = ClassFromVersion(record.version);
+  record.reference = KeyReference::Parse(st.View(6));
+  record.updateStamp = StoredDate(st, 7);
+  CopyText(st, 8, kPolicyWidth, record.policy);
+  record.encrypt = st.Int(9) != 0;
+  record.showSubject = st.Int(10) != 0;
+  record.multiRecip = st.Int(11) != 0;
+  record.deliver = st.Int(12) != 0;
+  record.dsaSigning = st.Int(13) != 0;
+  record.verified = st.Int(14) != 0;
+  CopyText(st, 15, kSigningNameWidth, record.signingName);
+  CopyText(st, 16, kSigningKeyWidth, record.signingKey);
+  CopyText(st, 17, kSigningUrlWidth, record.signingUrl);
+  CopyText(st, 18, kSignatureIdWidth, record.signatureId);
+  CopyText(st, 19, kSignatureTypeWidth, record.signatureType);
+  CopyText(st, 20, kRequestUrlWidth, record.requestUrl);
+  ReadBlock(st, 21, record.block1);
+  ReadBlock(st, 23, record.block2);
+  record.displayLabel = record.ReadLabel();
+}
+
 }  // namespace
 
 void ApplyExpiry(KeyRecord& record) {
@@ -171,31 +201,7 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
     st.Reset();
     return false;
   }
-  CopyText(st, 0, kKeyIdWidth, record.keyId);
-  CopyText(st, 1, kContainerTypeWidth, record.containerType);
-  CopyText(st, 2, kEntityNameWidth, record.entityName);
-  CopyText(st, 3, kGroupNameWidth, record.entityGroupName);
-  record.expires = StoredDate(st, 4);
-  CopyText(st, 5, kVersionWidth, record.version);
-  record.keyClass = ClassFromVersion(record.version);
-  record.reference = KeyReference::Parse(st.View(6));
-  record.updateStamp = StoredDate(st, 7);
-  CopyText(st, 8, kPolicyWidth, record.policy);
-  record.encrypt = st.Int(9) != 0;
-  record.showSubject = st.Int(10) != 0;
-  record.multiRecip = st.Int(11) != 0;
-  record.deliver = st.Int(12) != 0;
-  record.dsaSigning = st.Int(13) != 0;
-  record.verified = st.Int(14) != 0;
-  CopyText(st, 15, kSigningNameWidth, record.signingName);
-  CopyText(st, 16, kSigningKeyWidth, record.signingKey);
-  CopyText(st, 17, kSigningUrlWidth, record.signingUrl);
-  CopyText(st, 18, kSignatureIdWidth, record.signatureId);
-  CopyText(st, 19, kSignatureTypeWidth, record.signatureType);
-  CopyText(st, 20, kRequestUrlWidth, record.requestUrl);
-  ReadBlock(st, 21, record.block1);
-  ReadBlock(st, 23, record.block2);
-  record.displayLabel = record.ReadLabel();
+  FillRecord(st, record);
   // The address list is read while the row's statement is still active, so
   // that both reads share one read transaction (one lock of the file).
   std::optional<std::string> list = cache_->FindList(record.keyId);
@@ -226,6 +232,32 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
   if (list->size() > kAliasesWidth) list->resize(kAliasesWidth);
   record.aliases = std::move(*list);
   return true;
+}
+
+void KeyTables::Preload(Database& db, const std::string& keyId) {
+  if (cache_->HasRecord(keyId)) return;
+  Statement* active = nullptr;
+  try {
+    Statement& st = db.Prepare(selectKey_);
+    active = &st;
+    st.Bind(1, keyId);
+    if (st.Step()) {
+      KeyRecord record;
+      FillRecord(st, record);
+      std::optional<std::string> list = cache_->FindList(record.keyId);
+      if (!list) {
+        list = ReadUrlList(db, record.containerType, record.keyId);
+        cache_->PutList(record.keyId, *list);
+      }
+      if (list->size() > kAliasesWidth) list->resize(kAliasesWidth);
+      record.aliases = std::move(*list);
+      cache_->PutRecord(record);
+    }
+    st.Reset();
+  } catch (const EDBEngineError&) {
+    // Not cached: ReadKey reads the key itself and reports the failure.
+    if (active) active->Reset();
+  }
 }
 
 std::string KeyTables::KeyUrlList(std::string_view keyType, const std::string& keyId) {
@@ -299,6 +331,8 @@ std::string KeyTables::FirstKeyId(Database*& db, std::string_view addresses,
         Statement& st = db->Prepare(selectUrl_);
         st.Bind(1, address).Bind(2, keyType);
         keyId = st.Step() ? st.Text(0) : std::string();
+        // Read in the same read transaction: callers read the key next.
+        if (!keyId->empty()) Preload(*db, *keyId);
         st.Reset();
         cache_->PutAddress(address, keyType, *keyId);
       }

@@ -26,9 +26,10 @@ class KeyTables {
   // The key's addresses, comma-separated, the first one stored last.
   std::string KeyUrlList(std::string_view keyType, const std::string& keyId);
   // The KEY_ID of the first of the comma-separated addresses that has a key
-  // of this type; empty when none has. With wildcard, when none has, the
-  // same is asked for "*@" + the part of each address after its "@" (the
-  // whole address when it has none).
+  // of this type; empty when none has. A KEY_ID read from the table brings
+  // its key into the record cache too, as the key is usually read next. With wildcard, when none
+  // has, the same is asked for "*@" + the part of each address after its "@" (the whole address
+  // when it has none).
   std::string ReadUrl(std::string_view addresses, std::string_view keyType, bool wildcard = false);
   // Writes the key and its address links in one transaction, so that a
   // crash leaves either all of it or none. UPDATE_STAMP becomes the current
@@ -40,6 +41,9 @@ class KeyTables {
   // The list from the cache or the table, the cache state being checked.
   std::string CachedUrlList(std::string_view keyType, const std::string& keyId);
   std::string ReadUrlList(class Database& db, std::string_view keyType, const std::string& keyId);
+  // Puts the key into the record cache unless it is there, reading it
+  // within the caller's read transaction; failures leave the cache as it was.
+  void Preload(class Database& db, const std::string& keyId);
   // The first address's KEY_ID; db is opened on the first cache miss.
   std::string FirstKeyId(class Database*& db, std::string_view addresses, std::string_view keyType);
   void WriteKeyRow(class Database& db, const KeyRecord& record);

@@ -6,6 +6,7 @@
 
 #include "keys/clock.h"
 #include "keys/keys_db.h"
+#include "keys/owner_stamp.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
 #include "keys/tests/temp_dir.h"
@@ -143,6 +144,48 @@ TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
   EXPECT_TRUE(db.ReadKey("NEW", read));
   EXPECT_EQ(read.aliases, "new@x.com");
   EXPECT_FALSE(db.ReadKey("OLD", read));
+}
+
+TEST_F(KeyTablesTest, KeyFoundByAddressReadsAsFromTheTableAndFollowsTheStamp) {
+  KeyRecord key = Key("P1", "p@x.com,q@x.com");
+  key.signingKey = "SK";
+  key.encrypt = true;
+  key.reference = KeyReference::Parse("1A0F0102");
+  const std::vector<std::uint8_t> plain(64, 0x42);
+  db.SetBlocks(key, plain.data(), 64, plain.data(), 32);
+  ASSERT_TRUE(db.WriteKey(key));
+
+  ClearAllCaches();
+  EXPECT_EQ(db.FindKeyId("nobody@x.com,Q@X.COM", "VRX", false), "P1");
+  KeyRecord afterFind;
+  ASSERT_TRUE(db.ReadKey("P1", afterFind));
+  ClearAllCaches();
+  KeyRecord fromTable;
+  ASSERT_TRUE(db.ReadKey("P1", fromTable));
+  EXPECT_EQ(afterFind.aliases, "q@x.com,p@x.com");
+  EXPECT_EQ(afterFind.aliases, fromTable.aliases);
+  EXPECT_EQ(afterFind.displayLabel, fromTable.displayLabel);
+  EXPECT_EQ(afterFind.block1, fromTable.block1);
+  EXPECT_EQ(afterFind.block2, fromTable.block2);
+  EXPECT_EQ(afterFind.expires, fromTable.expires);
+  EXPECT_EQ(afterFind.updateStamp, fromTable.updateStamp);
+  EXPECT_EQ(afterFind.reference, fromTable.reference);
+  EXPECT_EQ(afterFind.signingKey, "SK");
+  EXPECT_TRUE(afterFind.encrypt);
+
+  // Another process changes the row: the key read after a look-up is the
+  // cached one until that process's stamp arrives, then the stored one.
+  ClearAllCaches();
+  EXPECT_EQ(db.FindKeyId("p@x.com", "VRX", false), "P1");
+  Raw("UPDATE \"RECIPS.DAT\" SET ENTITY_NAME = 'Changed'");
+  KeyRecord read;
+  ASSERT_TRUE(db.ReadKey("P1", read));
+  EXPECT_EQ(read.entityName, "Owner P1");
+  bool ok = false;
+  OwnerStamp::Replace(dir / "RECIPS.DAT.ini", "20990101000000-1-1", &ok);
+  ASSERT_TRUE(ok);
+  ASSERT_TRUE(db.ReadKey("P1", read));
+  EXPECT_EQ(read.entityName, "Changed");
 }
 
 }  // namespace

@@ -17,20 +17,14 @@ namespace {
 
 using u64 = std::uint64_t;
 
-// GF(2)[x] / (x^N + x^K + 1) with K + 63 < N, so that folding one limb
-// never lands in the limb itself.
+// GF(2)[x] / (x^N + x^K + 1), N > 64. Values live in 128-bit registers as
+// pairs of 64-bit limbs.
 template <int N, int K>
 struct Kernel {
   static constexpr int L = (N + 63) / 64;
   static constexpr int kTop = N - 64 * (L - 1);  // coefficients in the last limb
   static constexpr int kPairs = (L + 1) / 2;
-  static_assert(K + 63 < N);
-
-  NIMBRA_KERNEL_TARGET static inline void XorAt(u64* t, int pos, u64 w) {
-    const int q = pos >> 6, s = pos & 63;
-    t[q] ^= w << s;
-    if (s != 0) t[q + 1] ^= w >> (64 - s);
-  }
+  static_assert(N > 64 && K > 0 && K < N);
 
   // Limbs i and i + 1 of a value held as Count limb pairs (one pair per
   // 128-bit register, low limb in the low lane); limbs outside
@@ -272,26 +266,10 @@ struct Kernel {
   }
 
   NIMBRA_KERNEL_TARGET static void MulX(u64* r, const u64* a, unsigned u) {
-    u64 t[L + 2];
-    if (u == 0) {
-      std::memmove(r, a, L * sizeof(u64));
-      return;
-    }
-    t[0] = a[0] << u;
-#pragma GCC unroll 40
-    for (int i = 1; i < L; ++i) t[i] = (a[i] << u) | (a[i - 1] >> (64 - u));
-    t[L] = a[L - 1] >> (64 - u);
-    t[L + 1] = 0;
-    const u64 w = t[L];
-    XorAt(t, 64 * L - N, w);
-    XorAt(t, 64 * L - N + K, w);
-    if constexpr (kTop < 64) {
-      const u64 top = t[L - 1] >> kTop;
-      t[L - 1] &= (u64{1} << kTop) - 1;
-      t[0] ^= top;
-      XorAt(t, K, top);
-    }
-    std::memcpy(r, t, L * sizeof(u64));
+    __m128i x[kPairs];
+    Load(a, x);
+    if (u != 0) MulXStep(x, u);
+    Store(x, r);
   }
 
   static constexpr GFKernel kOps{&Mul, &Sqr, &SqrTimes, &MulX, &XPower};

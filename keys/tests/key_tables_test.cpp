@@ -9,24 +9,16 @@
 #include "keys/owner_stamp.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
+#include "keys/tests/sample_key.h"
 #include "keys/tests/temp_dir.h"
 
 namespace nimbra::keys {
 namespace {
 
+using test::MakeKey;
+
 const std::vector<std::uint8_t> kRandom(100, 9);
 const std::string kPass = "5555555555666666666677777777778888888888";
-
-KeyRecord Key(const std::string& keyId, const std::string& aliases) {
-  KeyRecord record;
-  record.keyId = keyId;
-  record.entityName = "Owner " + keyId;
-  record.containerType = "VRX";
-  record.version = "VRX Strong -1";
-  record.aliases = aliases;
-  record.expires = DateTime::Date(2099, 1, 1);
-  return record;
-}
 
 class KeyTablesTest : public ::testing::Test {
  protected:
@@ -43,7 +35,7 @@ class KeyTablesTest : public ::testing::Test {
 };
 
 TEST_F(KeyTablesTest, StoredDatesReadAsTheGeneralParserReadsThem) {
-  KeyRecord key = Key("D1", "d@x.com");
+  KeyRecord key = MakeKey("D1", "d@x.com");
   ASSERT_TRUE(db.WriteKey(key));
   const DateTime zero = DateTime::Date(1899, 12, 30);
   // The form this layer writes, and forms other writers may have left.
@@ -74,7 +66,7 @@ TEST_F(KeyTablesTest, LongAddressListsAreCutOnlyInTheRecord) {
     const std::string number = std::to_string(1000 + i);
     aliases += "user" + number + std::string(24, 'x') + "@long.example";
   }
-  KeyRecord key = Key("LONG", aliases);
+  KeyRecord key = MakeKey("LONG", aliases);
   ASSERT_TRUE(db.WriteKey(key));
   // Read back from the table the newest address comes first.
   std::string newestFirst;
@@ -98,7 +90,7 @@ TEST_F(KeyTablesTest, LongAddressListsAreCutOnlyInTheRecord) {
 }
 
 TEST_F(KeyTablesTest, MissingAddressTableFailsReadsAndLookupsWithLoggedErrors) {
-  KeyRecord key = Key("M1", "m@x.com");
+  KeyRecord key = MakeKey("M1", "m@x.com");
   ASSERT_TRUE(db.WriteKey(key));
   CloseAllTables();
   Raw("DROP TABLE \"URLRECIPS.DAT\"");
@@ -119,7 +111,7 @@ TEST_F(KeyTablesTest, MissingAddressTableFailsReadsAndLookupsWithLoggedErrors) {
 }
 
 TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
-  KeyRecord old = Key("OLD", "old@x.com");
+  KeyRecord old = MakeKey("OLD", "old@x.com");
   ASSERT_TRUE(db.WriteKey(old));
   // Another database of the same name, written elsewhere and moved over
   // the first while this process keeps its connection to the first.
@@ -127,7 +119,7 @@ TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
   {
     TKeysDB other;
     ASSERT_TRUE(other.Open(dir / "other/RECIPS.DAT", "", kRandom, "", kPass));
-    KeyRecord replacement = Key("NEW", "new@x.com");
+    KeyRecord replacement = MakeKey("NEW", "new@x.com");
     ASSERT_TRUE(other.WriteKey(replacement));
   }
   CloseTables(DbFile::Make(dir / "other/RECIPS.DAT", kPass));
@@ -147,7 +139,7 @@ TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
 }
 
 TEST_F(KeyTablesTest, KeyFoundByAddressReadsAsFromTheTableAndFollowsTheStamp) {
-  KeyRecord key = Key("P1", "p@x.com,q@x.com");
+  KeyRecord key = MakeKey("P1", "p@x.com,q@x.com");
   key.signingKey = "SK";
   key.encrypt = true;
   key.reference = KeyReference::Parse("1A0F0102");

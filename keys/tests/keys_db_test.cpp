@@ -7,29 +7,17 @@
 #include "keys/key_schema.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
+#include "keys/tests/sample_key.h"
 #include "keys/tests/temp_dir.h"
 
 namespace nimbra::keys {
 namespace {
 
+using test::MakeKey;
+
 const std::vector<std::uint8_t> kRandom(100, 7);
 const std::string kPass1 = "1111111111222222222233333333334444444444";
 const std::string kPass2 = "AAAAAAAAAABBBBBBBBBBCCCCCCCCCCDDDDDDDDDD";
-
-KeyRecord MakeKey(const std::string& keyId, const std::string& aliases,
-                  const std::string& type = "VRX") {
-  KeyRecord record;
-  record.keyId = keyId;
-  record.entityName = "Owner " + keyId;
-  record.entityGroupName = "Personal";
-  record.containerType = type;
-  record.version = "VRX Strong -1";
-  record.aliases = aliases;
-  record.policy = "Default";
-  record.encrypt = true;
-  record.expires = DateTime::Date(2099, 1, 1);
-  return record;
-}
 
 class KeysDbTest : public ::testing::Test {
  protected:

@@ -1,4 +1,5 @@
 #include "core/strings.h"
+#include "platform/machine_values.h"
 #include "platform/registry.h"
 #include "setup/dns.h"
 #include "setup/referral.h"
@@ -6,20 +7,6 @@
 #include "setupstate/installer_script.h"
 
 namespace nimbra::setup {
-
-namespace {
-
-std::string ReadRegString(platform::Machine& machine, platform::RootKey root, std::string_view key,
-                          std::string_view value) {
-  try {
-    auto k = machine.Reg().OpenKey(root, key, false);
-    if (k && k->ValueExists(value)) return k->ReadString(value);
-  } catch (const std::exception&) {
-  }
-  return {};
-}
-
-}  // namespace
 
 void TSetupForm::RightsCheck() {
   try {
@@ -95,13 +82,17 @@ void TSetupForm::FormCreate() {
 
   if (machine_.IsNT()) {
     settings_.ProgramsFolder =
-        ReadRegString(machine_, platform::RootKey::LocalMachine,
-                      "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                      "Common Programs");
+        platform::ReadRegString(
+            machine_.Reg(), platform::RootKey::LocalMachine,
+            "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+            "Common Programs")
+            .value_or("");
   } else {
-    settings_.ProgramsFolder = ReadRegString(
-        machine_, platform::RootKey::CurrentUser,
-        "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs");
+    settings_.ProgramsFolder =
+        platform::ReadRegString(
+            machine_.Reg(), platform::RootKey::CurrentUser,
+            "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs")
+            .value_or("");
   }
   settings_.ProgramsFolder += "\\";
 

@@ -1,6 +1,7 @@
 #include "setup/referral.h"
 
 #include "core/strings.h"
+#include "platform/machine_values.h"
 #include "platform/registry.h"
 
 namespace nimbra::setup {
@@ -24,16 +25,6 @@ void AppendLines(platform::Machine& machine, const std::string& path,
     lines.push_back(std::move(line));
     start = end + 1;
   }
-}
-
-std::string ReadValue(platform::Machine& machine, platform::RootKey root, std::string_view key,
-                      std::string_view value) {
-  try {
-    auto k = machine.Reg().OpenKey(root, key, false);
-    if (k && k->ValueExists(value)) return k->ReadString(value);
-  } catch (const std::exception&) {
-  }
-  return {};
 }
 
 }  // namespace
@@ -60,10 +51,12 @@ std::string ReferralLookup(platform::Machine& machine) {
   std::vector<std::string> lines;
 
   // The browser's cookie files anywhere below its folder.
-  std::string browser = ReadValue(machine, platform::RootKey::LocalMachine,
-                                  "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                                  "Paths\\netscape.exe",
-                                  "");
+  std::string browser =
+      platform::ReadRegString(machine.Reg(), platform::RootKey::LocalMachine,
+                              "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+                              "Paths\\netscape.exe",
+                              "")
+          .value_or("");
   std::string folder = browser.size() >= 3 ? browser.substr(0, 3) : std::string("C:\\");
   if (machine.DirectoryExists(folder + "Program Files\\")) folder += "Program Files\\";
   if (machine.DirectoryExists(folder + "Netscape\\")) folder += "Netscape\\";
@@ -72,10 +65,12 @@ std::string ReferralLookup(platform::Machine& machine) {
   }
 
   // The other browser's cookie for the maker's site, in the Cookies folder.
-  std::string cookies = ReadValue(machine, platform::RootKey::CurrentUser,
-                                  "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
-                                  "Folders",
-                                  "Cookies");
+  std::string cookies =
+      platform::ReadRegString(machine.Reg(), platform::RootKey::CurrentUser,
+                              "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+                              "Folders",
+                              "Cookies")
+          .value_or("");
   if (!cookies.empty()) {
     if (cookies.back() != '\\') cookies += '\\';
     const std::string base = cookies + machine.UserName() + "@" + std::string(kReferralSite);

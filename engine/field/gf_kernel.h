@@ -22,7 +22,7 @@ struct GFKernel {
 };
 
 // The kernel of the field (n, m), or null when there is none (another
-// trinomial, or a processor without the instruction).
+// trinomial, or a processor without carry-less multiplies or AVX).
 const GFKernel* PclmulKernelFor(int n, int m);
 
 }  // namespace nimbra::engine::field

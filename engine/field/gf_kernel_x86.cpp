@@ -3,10 +3,15 @@
 
 #include "engine/field/clmul.h"
 #include "engine/field/gf_kernel.h"
+#include "engine/field/gf_root.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1")))
+// Three-operand (VEX) encodings spare the register copies that the long
+// straight-line sequences would otherwise spend a third of their
+// instructions on.
+#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1,avx")))
+#define NIMBRA_SPLIT_TARGET __attribute__((target("pclmul,sse4.1,avx,bmi2")))
 #endif
 
 namespace nimbra::engine::field {
@@ -189,6 +194,58 @@ struct Kernel {
     Store(x, r);
   }
 
+  // r := x^e for e below 2^N given as L limbs, N and K odd. The low bits of
+  // e go through squarings on the vector units, the high ones through
+  // square roots on the integer units, the two chains interleaved, and x^e
+  // is their product. As x^(2^N) = x, the high part x^(sum e_t 2^t) equals
+  // x^(sum e_t 2^(t-N)), which roots build from the lowest of those bits up:
+  // for each six-bit window v, a multiplication by x^v, then six roots.
+  template <int kRootWindows>
+  NIMBRA_SPLIT_TARGET static void SplitXPower(u64* r, const u64* e) {
+    using Root = RootOps<N, K>;
+    constexpr int h = N - 6 * kRootWindows;  // bits below h go to the squarings
+    constexpr int kSquareWindows = (h + 5) / 6;
+    static_assert(h > 6 && kRootWindows > 0);
+    constexpr int top_pos = 6 * (kSquareWindows - 1);
+    __m128i x[kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) x[p] = _mm_setzero_si128();
+    const unsigned v = Window6(e, L, top_pos) & ((1u << (h - top_pos)) - 1);
+    x[0] = _mm_cvtsi64_si128(static_cast<long long>(u64{1} << v));
+    u64 root[L] = {1}, spare[L];
+    constexpr int steps = kSquareWindows - 1 > kRootWindows ? kSquareWindows - 1 : kRootWindows;
+    // One squaring next to one root, so that the processor finds work of
+    // both chains within its reordering window.
+    for (int i = 0; i < steps; ++i) {
+      if (i < kRootWindows && i < kSquareWindows - 1) {
+        const unsigned w = Window6(e, L, static_cast<std::size_t>(h + 6 * i));
+        if (w != 0) Root::MulX(root, w);
+        for (int c = 0; c < 3; ++c) {
+          SquareStep(x);
+          Root::Sqrt(spare, root);
+          SquareStep(x);
+          Root::Sqrt(root, spare);
+        }
+        const unsigned u = Window6(e, L, static_cast<std::size_t>(top_pos - 6 * (i + 1)));
+        if (u != 0) MulXStep(x, u);
+      } else if (i < kRootWindows) {
+        const unsigned w = Window6(e, L, static_cast<std::size_t>(h + 6 * i));
+        if (w != 0) Root::MulX(root, w);
+        for (int c = 0; c < 3; ++c) {
+          Root::Sqrt(spare, root);
+          Root::Sqrt(root, spare);
+        }
+      } else {
+        for (int c = 0; c < 6; ++c) SquareStep(x);
+        const unsigned u = Window6(e, L, static_cast<std::size_t>(top_pos - 6 * (i + 1)));
+        if (u != 0) MulXStep(x, u);
+      }
+    }
+    u64 low[L];
+    Store(x, low);
+    Mul(r, root, low);
+  }
+
   NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
     SqrTimes(r, a, 1);
   }
@@ -275,23 +332,125 @@ struct Kernel {
   static constexpr GFKernel kOps{&Mul, &Sqr, &SqrTimes, &MulX, &XPower};
 };
 
+// Copies an exponent below 2^N into L limbs; false when it is not below.
+template <int N>
+bool ExponentBelow(const u64* e, std::size_t limbs, u64* out) {
+  constexpr std::size_t L = (N + 63) / 64;
+  for (std::size_t i = L; i < limbs; ++i) {
+    if (e[i] != 0) return false;
+  }
+  for (std::size_t i = 0; i < L; ++i) out[i] = i < limbs ? e[i] : 0;
+  constexpr int top = N - 64 * (static_cast<int>(L) - 1);
+  return top == 64 || (out[L - 1] >> (top % 64)) == 0;
+}
+
+template <int N, int K, int kRootWindows>
+void SplitXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
+  u64 exponent[(N + 63) / 64];
+  if (!ExponentBelow<N>(e, limbs, exponent)) return Kernel<N, K>::XPower(r, e, limbs);
+  Kernel<N, K>::template SplitXPower<kRootWindows>(r, exponent);
+}
+
+u64 ReverseBits(u64 v) {
+  v = __builtin_bswap64(v);
+  v = ((v >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((v & 0x0F0F0F0F0F0F0F0Full) << 4);
+  v = ((v >> 2) & 0x3333333333333333ull) | ((v & 0x3333333333333333ull) << 2);
+  return ((v >> 1) & 0x5555555555555555ull) | ((v & 0x5555555555555555ull) << 1);
+}
+
+// With K even, sqrt(x) is a dense element, so the roots are taken in the
+// reciprocal field GF(2)[y] / (y^N + y^(N-K) + 1), y standing for 1/x. If b
+// is y^(-c) there, the polynomial x^(N-1) b(1/x), which is b's coefficients
+// in reverse order, is x^(N-1+c) in the field of x. So x^e is y^d reversed,
+// for d = (N - 1) - e modulo 2^N - 1, the order of every non-zero element.
+template <int N, int K, int kRootWindows>
+void ReciprocalXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
+  constexpr int L = (N + 63) / 64;
+  u64 d[L];
+  if (!ExponentBelow<N>(e, limbs, d)) return Kernel<N, K>::XPower(r, e, limbs);
+  bool high = false;
+  for (int i = 1; i < L; ++i) high = high || d[i] != 0;
+  if (!high && d[0] < static_cast<u64>(N - 1)) {
+    d[0] = static_cast<u64>(N - 1) - d[0];
+  } else {
+    // d := e - (N - 1), then its complement in N bits: 2^N - 1 - (e - (N - 1)).
+    u64 borrow = N - 1;
+    for (int i = 0; i < L; ++i) {
+      const u64 before = d[i];
+      d[i] = before - borrow;
+      borrow = before < borrow ? 1 : 0;
+    }
+    for (int i = 0; i < L; ++i) d[i] = ~d[i];
+    constexpr int top = N - 64 * (L - 1);
+    if constexpr (top < 64) d[L - 1] &= (u64{1} << top) - 1;
+  }
+  u64 y[L], reversed[L];
+  Kernel<N, N - K>::template SplitXPower<kRootWindows>(y, d);
+  // Reversing all 64 L bits puts coefficient N - 1 - i at bit i + 64 L - N.
+  for (int i = 0; i < L; ++i) reversed[i] = ReverseBits(y[L - 1 - i]);
+  constexpr int s = 64 * L - N;
+  for (int i = 0; i < L; ++i) {
+    r[i] = s == 0 ? reversed[i] : reversed[i] >> (s % 64);
+    if (s != 0 && i + 1 < L) r[i] |= reversed[i + 1] << ((64 - s) % 64);
+  }
+}
+
+// Bit extraction is one fast instruction from AMD family 19h and on Intel
+// processors; AMD's family 17h and earlier compute it in microcode.
+bool HasFastExtract() {
+  static const bool fast = __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("amdfam17h") &&
+                           !__builtin_cpu_is("amdfam15h");
+  return fast;
+}
+
+// The share of roots balances the two chains.
+template <int N, int K>
+constexpr int kRootWindows = (N * 55 / 100) / 6;
+
+template <int N, int K>
+constexpr GFKernel kSplitOps{&Kernel<N, K>::Mul, &Kernel<N, K>::Sqr, &Kernel<N, K>::SqrTimes,
+                             &Kernel<N, K>::MulX, &SplitXPowerEntry<N, K, kRootWindows<N, K>>};
+template <int N, int K>
+constexpr GFKernel kReciprocalOps{&Kernel<N, K>::Mul, &Kernel<N, K>::Sqr, &Kernel<N, K>::SqrTimes,
+                                  &Kernel<N, K>::MulX,
+                                  &ReciprocalXPowerEntry<N, K, kRootWindows<N, K>>};
+
+// The operations of the field x^N + x^K + 1: x^e with the help of roots
+// where bit extraction is fast and the trinomial (or its reciprocal) has
+// odd exponents, far enough apart for one fold per shift.
+template <int N, int K>
+const GFKernel* OpsFor() {
+  if constexpr (N % 2 == 1 && K % 2 == 1 && K + 64 <= N) {
+    if (HasFastExtract()) return &kSplitOps<N, K>;
+  } else if constexpr (N % 2 == 1 && (N - K) % 2 == 1 && K >= 64) {
+    if (HasFastExtract()) return &kReciprocalOps<N, K>;
+  }
+  return &Kernel<N, K>::kOps;
+}
+
+bool HasKernelInstructions() {
+  static const bool has =
+      detail::CpuHasPclmul() && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("avx");
+  return has;
+}
+
 }  // namespace
 
 const GFKernel* PclmulKernelFor(int n, int m) {
-  if (!detail::CpuHasPclmul()) return nullptr;
+  if (!HasKernelInstructions()) return nullptr;
   switch (n) {
     case 87:
-      return m == 74 ? &Kernel<87, 13>::kOps : nullptr;
+      return m == 74 ? OpsFor<87, 13>() : nullptr;
     case 127:
-      return m == 97 ? &Kernel<127, 30>::kOps : nullptr;
+      return m == 97 ? OpsFor<127, 30>() : nullptr;
     case 521:
-      return m == 158 ? &Kernel<521, 363>::kOps : nullptr;
+      return m == 158 ? OpsFor<521, 363>() : nullptr;
     case 607:
-      return m == 273 ? &Kernel<607, 334>::kOps : nullptr;
+      return m == 273 ? OpsFor<607, 334>() : nullptr;
     case 1279:
-      return m == 418 ? &Kernel<1279, 861>::kOps : nullptr;
+      return m == 418 ? OpsFor<1279, 861>() : nullptr;
     case 2281:
-      return m == 915 ? &Kernel<2281, 1366>::kOps : nullptr;
+      return m == 915 ? OpsFor<2281, 1366>() : nullptr;
     default:
       return nullptr;
   }

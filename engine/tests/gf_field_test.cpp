@@ -7,6 +7,7 @@
 
 #include "engine/field/clmul.h"
 #include "engine/field/gf_expo.h"
+#include "engine/field/gf_kernel.h"
 #include "engine/generator_sizes.h"
 #include "engine/tests/gf_literal.h"
 
@@ -117,6 +118,64 @@ TEST_P(FieldBySize, PowerOfXMatchesRegisterClocking) {
     Words r(e.size());
     field::PowerOfXWords(f(), e.data(), r.data());
     EXPECT_EQ(r, literal::PowerOfX(n(), m(), e));
+  }
+}
+
+TEST_P(FieldBySize, PowerOfXAgreesAcrossTheExponentRange) {
+  // The fast x^e splits an exponent between squarings and square roots, or
+  // runs it backwards through the reciprocal trinomial; small exponents
+  // around n, the top of the range and exponents living in one half only
+  // take the edges of both. The portable path is the reference.
+  const std::size_t limbs = f().Limbs();
+  const int top = n() - 64 * (static_cast<int>(limbs) - 1);
+  auto masked = [&](field::Poly e) {
+    if (top < 64) e.back() &= (1ull << top) - 1;
+    return e;
+  };
+  auto value = [&](unsigned long long v) {
+    field::Poly e(limbs);
+    e[0] = v;
+    return e;
+  };
+  const field::Poly ones = masked(field::Poly(limbs, ~0ull));
+  field::Poly below_top = ones;
+  below_top[0] ^= 1;
+  field::Poly random(limbs), low_half(limbs), high_half(limbs);
+  for (std::size_t i = 0; i < limbs; ++i) {
+    random[i] = rng();
+    (64 * i < limbs * 32 ? low_half : high_half)[i] = rng();
+  }
+  std::vector<field::Poly> exponents{value(0),
+                                     value(1),
+                                     value(static_cast<unsigned>(n()) - 2),
+                                     value(static_cast<unsigned>(n()) - 1),
+                                     value(static_cast<unsigned>(n())),
+                                     ones,
+                                     below_top,
+                                     masked(random),
+                                     masked(low_half),
+                                     masked(high_half)};
+  for (const field::Poly& e : exponents) {
+    Words words(static_cast<std::size_t>(literal::WordCount(n()))), fast(words.size()),
+        portable(words.size());
+    f().ToWords(e.data(), words.data());
+    field::PowerOfXWords(f(), words.data(), fast.data());
+    field::ForcePortableClmul(true);
+    field::PowerOfXWords(f(), words.data(), portable.data());
+    field::ForcePortableClmul(false);
+    EXPECT_EQ(fast, portable) << "exponent limb 0 = " << e[0];
+  }
+  // Exponents of 2^n and beyond: x^(2^n) is x again.
+  if (const field::GFKernel* kernel = f().Kernel()) {
+    for (unsigned long long low : {0ull, 1ull}) {
+      field::Poly e(limbs + 1), r(limbs);
+      e[0] = low;
+      e[static_cast<std::size_t>(n()) / 64] |= 1ull << (n() % 64);
+      kernel->x_power(r.data(), e.data(), e.size());
+      field::Poly expected(limbs);
+      expected[0] = 2ull << low;
+      EXPECT_EQ(r, expected);
+    }
   }
 }
 

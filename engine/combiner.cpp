@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "engine/errors.h"
@@ -18,6 +17,8 @@ constexpr std::int64_t kMaxBlockSize = std::int64_t{1} << 30;
 
 TCombiner::TCombiner(TS3MixtureGenerator& generator)
     : generator_(&generator), swap_table_(std::make_unique<TSwapTable>(kBlock, generator)) {
+  if (transpose::BlockShuffle::Available())
+    block_shuffle_ = std::make_unique<transpose::BlockShuffle>();
   SetBlockSize(4096);
   byte_mode_ = true;
   SetSkipMask(15);
@@ -44,7 +45,22 @@ void TCombiner::XorKeystream(int count, std::uint8_t* bytes) {
 }
 
 void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* bytes) {
-  for (int i = 0; i < count - 1; i += 2) std::swap(bytes[table[i]], bytes[table[i + 1]]);
+  // The shared table serves many blocks, so preparing its shuffles pays;
+  // a partial block's own table serves one.
+  if (block_shuffle_ && &table == swap_table_.get()) {
+    if (!block_shuffle_ready_) {
+      block_shuffle_->Prepare(table.Table().data());
+      block_shuffle_ready_ = true;
+    }
+    block_shuffle_->Apply(bytes);
+    return;
+  }
+  transpose::SwapPairs(table.Table().data(), count, bytes);
+}
+
+void TCombiner::ShuffleSharedTable() {
+  swap_table_->Shuffle();
+  block_shuffle_ready_ = false;
 }
 
 void TCombiner::Skip(std::uint32_t crc) {
@@ -79,7 +95,7 @@ std::uint32_t TCombiner::ProcessBuffer(std::uint32_t crc, std::size_t count, std
                                        BlockFn block) {
   std::size_t p = 0;
   for (; p + kBlock <= count; p += kBlock) {
-    if (p % static_cast<std::size_t>(block_size_) == 0) swap_table_->Shuffle();
+    if (p % static_cast<std::size_t>(block_size_) == 0) ShuffleSharedTable();
     (this->*block)(crc, kBlock, bytes + p);
   }
   if (p < count) (this->*block)(crc, static_cast<int>(count - p), bytes + p);

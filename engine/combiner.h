@@ -8,6 +8,7 @@
 
 #include "core/stream.h"
 #include "engine/crc32.h"
+#include "engine/pair_transpose.h"
 #include "engine/swap_table.h"
 
 namespace nimbra::engine {
@@ -60,6 +61,7 @@ class TCombiner {
   std::uint32_t ProcessStream(Stream& output, Stream& input, BlockFn block);
   void XorKeystream(int count, std::uint8_t* bytes);
   void Transpose(const TSwapTable& table, int count, std::uint8_t* bytes);
+  void ShuffleSharedTable();
   void Skip(std::uint32_t crc);
 
   int block_size_ = 0;
@@ -68,6 +70,10 @@ class TCombiner {
   bool byte_mode_ = true;
   std::unique_ptr<TSwapTable> swap_table_;
   std::uint8_t skip_mask_ = 15;
+  // The shared table's transposition as vector shuffles, where the
+  // processor has them; prepared on first use after each reshuffle.
+  std::unique_ptr<transpose::BlockShuffle> block_shuffle_;
+  bool block_shuffle_ready_ = false;
 };
 
 }  // namespace nimbra::engine

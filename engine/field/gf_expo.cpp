@@ -45,15 +45,10 @@ void XPower(const GFField& f, const u64* e, std::size_t limbs, u64* r) {
   }
 }
 
-// Window width of the general-base exponentiation: balances the 2^(w-1)
-// table products against one product per w + 1 exponent bits.
-int SlidingWidth(int n) {
-  return n > 1000 ? 6 : (n > 250 ? 5 : 4);
-}
-
 // r := b^e (e not zero) by sliding windows over the odd powers of b.
 void SlidingPower(const GFField& f, const u64* b, const u64* e, std::size_t limbs, u64* r) {
-  const int width = SlidingWidth(f.N());
+  if (const GFKernel* kernel = f.Kernel()) return kernel->power(r, b, e, limbs);
+  const int width = SlidingWindowWidth(f.N());
   const std::size_t count = std::size_t{1} << (width - 1);
   std::vector<Poly> odd(count, Poly(f.Limbs()));
   Poly b2(f.Limbs());

@@ -9,6 +9,12 @@
 // straight-line code.
 namespace nimbra::engine::field {
 
+// Window width of the general-base exponentiation: balances the 2^(w-1)
+// table products against one product per w + 1 exponent bits.
+constexpr int SlidingWindowWidth(int n) {
+  return n > 1000 ? 6 : (n > 250 ? 5 : 4);
+}
+
 struct GFKernel {
   void (*mul)(std::uint64_t* r, const std::uint64_t* a, const std::uint64_t* b);
   void (*sqr)(std::uint64_t* r, const std::uint64_t* a);
@@ -19,6 +25,9 @@ struct GFKernel {
   void (*mul_x)(std::uint64_t* r, const std::uint64_t* a, unsigned u);
   // r := x^e, e an exponent of `limbs` 64-bit limbs (any length).
   void (*x_power)(std::uint64_t* r, const std::uint64_t* e, std::size_t limbs);
+  // r := b^e for e not zero, of `limbs` limbs.
+  void (*power)(std::uint64_t* r, const std::uint64_t* b, const std::uint64_t* e,
+                std::size_t limbs);
 };
 
 // The kernel of the field (n, m), or null when there is none (another

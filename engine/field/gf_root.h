@@ -15,6 +15,7 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define NIMBRA_ROOT_TARGET __attribute__((target("bmi2")))
+#define NIMBRA_ROOT_INLINE __attribute__((always_inline)) inline
 
 namespace nimbra::engine::field {
 
@@ -26,7 +27,7 @@ struct RootOps {
   static constexpr int H = (L + 1) / 2;  // limbs of even(a) and odd(a)
 
   // r := sqrt(a); r must not be a.
-  NIMBRA_ROOT_TARGET static inline void Sqrt(u64* r, const u64* a) {
+  NIMBRA_ROOT_TARGET NIMBRA_ROOT_INLINE static void Sqrt(u64* r, const u64* a) {
     constexpr u64 kEven = 0x5555555555555555ull;
     u64 odd[H];
 #pragma GCC unroll 40
@@ -43,7 +44,7 @@ struct RootOps {
 
   // a := a x^u for 0 < u < 64: the bits pushed past x^N fold back as
   // x^K + 1 (K + 63 < N, so once).
-  static inline void MulX(u64* a, unsigned u) {
+  NIMBRA_ROOT_INLINE static void MulX(u64* a, unsigned u) {
     const unsigned from = N - u;  // a's bits from here on move past x^N
     const unsigned q = from >> 6, s = from & 63;
     u64 spill = a[q] >> s;
@@ -62,7 +63,7 @@ struct RootOps {
  private:
   // r ^= v x^S for v of H limbs, the sum staying below x^N.
   template <int S>
-  static inline void AddShifted(u64* r, const u64* v) {
+  NIMBRA_ROOT_INLINE static void AddShifted(u64* r, const u64* v) {
     constexpr int q = S / 64, b = S % 64;
 #pragma GCC unroll 40
     for (int j = 0; j < H; ++j) {

@@ -1,0 +1,336 @@
+#pragma once
+
+// Field kernels on 128-bit registers for one trinomial each: squaring,
+// multiplication and shifts by x^u as straight-line code, every limb count
+// and shift a compile-time constant. Only reached after the run-time check
+// for the instructions they use.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/field/gf_kernel.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+// Three-operand (VEX) encodings spare the register copies that the long
+// straight-line sequences would otherwise spend a third of their
+// instructions on.
+#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1,avx")))
+// The steps of a chain are inlined into its loop, values staying in
+// registers from one step to the next.
+#define NIMBRA_INLINE __attribute__((always_inline)) inline
+
+namespace nimbra::engine::field::x86 {
+
+using u64 = std::uint64_t;
+
+// GF(2)[x] / (x^N + x^K + 1), N > 64. Values live in 128-bit registers as
+// pairs of 64-bit limbs.
+template <int N, int K>
+struct Kernel {
+  static constexpr int L = (N + 63) / 64;
+  static constexpr int kTop = N - 64 * (L - 1);  // coefficients in the last limb
+  static constexpr int kPairs = (L + 1) / 2;
+  static_assert(N > 64 && K > 0 && K < N);
+
+  // Limbs i and i + 1 of a value held as Count limb pairs (one pair per
+  // 128-bit register, low limb in the low lane); limbs outside
+  // 0 .. 2 Count - 1 read as zero. Called with indices that are constants
+  // once the loops around are unrolled, so the branches fold away.
+  template <int Count>
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static __m128i Limbs(const __m128i* v, int i) {
+    if (i < -1 || i >= 2 * Count) return _mm_setzero_si128();
+    if (i == -1) return _mm_slli_si128(v[0], 8);
+    if (i % 2 == 0) return v[i / 2];
+    const __m128i next = (i + 1) / 2 < Count ? v[(i + 1) / 2] : _mm_setzero_si128();
+    return _mm_alignr_epi8(next, v[(i - 1) / 2], 8);
+  }
+
+  // r := t mod (x^N + x^K + 1), for t of degree <= 2N - 2 (a product of
+  // reduced values) held as L limb pairs; r has kPairs pairs, padding zero.
+  // x^N = x^K + 1 turns t = lo + x^N h into lo + g + (x^K g mod x^N), g being
+  // h + (h >> (N - K)) + (h >> 2 (N - K)) + ...: shifts by constants on
+  // registers, with no fold waiting on the one before.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Reduce(const __m128i* t, __m128i* r) {
+    __m128i g[kPairs];
+    constexpr int d = N - K;
+    if constexpr (d >= 128) {
+      // g = h + (g >> d) from the top pair down: each pair of g needs only
+      // higher ones.
+      constexpr int qn = N >> 6, sn = N & 63, qd = d >> 6, sd = d & 63;
+#pragma GCC unroll 40
+      for (int p = kPairs - 1; p >= 0; --p) {
+        __m128i v = Limbs<L>(t, qn + 2 * p);
+        if constexpr (sn != 0) {
+          v = _mm_or_si128(_mm_srli_epi64(v, sn),
+                           _mm_slli_epi64(Limbs<L>(t, qn + 2 * p + 1), 64 - sn));
+        }
+        const int above = 2 * p + qd;
+        if (above < 2 * kPairs) {
+          __m128i w = Limbs<kPairs>(g, above);
+          if constexpr (sd != 0) {
+            w = _mm_or_si128(_mm_srli_epi64(w, sd),
+                             _mm_slli_epi64(Limbs<kPairs>(g, above + 1), 64 - sd));
+          }
+          v = _mm_xor_si128(v, w);
+        }
+        g[p] = v;
+      }
+    } else {
+      // Term by term: t >> (N + j d) for j = 0, 1, ...
+#pragma GCC unroll 40
+      for (int p = 0; p < kPairs; ++p) g[p] = _mm_setzero_si128();
+#pragma GCC unroll 8
+      for (int shift = N; shift <= 2 * N - 2; shift += d) {
+        const int q = shift >> 6, s = shift & 63;
+#pragma GCC unroll 40
+        for (int p = 0; p < kPairs; ++p) {
+          __m128i v = Limbs<L>(t, q + 2 * p);
+          if (s != 0) {
+            v = _mm_or_si128(_mm_srli_epi64(v, s),
+                             _mm_slli_epi64(Limbs<L>(t, q + 2 * p + 1), 64 - s));
+          }
+          g[p] = _mm_xor_si128(g[p], v);
+        }
+      }
+    }
+    constexpr int qk = K >> 6, sk = K & 63;
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) {
+      __m128i v = Limbs<kPairs>(g, 2 * p - qk);
+      if constexpr (sk != 0) {
+        v = _mm_or_si128(_mm_slli_epi64(v, sk),
+                         _mm_srli_epi64(Limbs<kPairs>(g, 2 * p - qk - 1), 64 - sk));
+      }
+      r[p] = _mm_xor_si128(_mm_xor_si128(t[p], g[p]), v);
+    }
+    // Drop what lies at x^N and above (also the limb past L when L is odd).
+    constexpr u64 top = kTop < 64 ? (u64{1} << (kTop % 64)) - 1 : ~u64{0};
+    const __m128i mask = L % 2 == 1 ? _mm_set_epi64x(0, static_cast<long long>(top))
+                                    : _mm_set_epi64x(static_cast<long long>(top), -1);
+    r[kPairs - 1] = _mm_and_si128(r[kPairs - 1], mask);
+  }
+
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Load(const u64* a, __m128i* v) {
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) {
+      const u64 hi = 2 * p + 1 < L ? a[2 * p + 1] : 0;
+      v[p] = _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(a[2 * p]));
+    }
+  }
+
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Store(const __m128i* v, u64* r) {
+    alignas(16) u64 buf[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) _mm_store_si128(reinterpret_cast<__m128i*>(buf + 2 * p), v[p]);
+    std::memcpy(r, buf, L * sizeof(u64));
+  }
+
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void SquareStep(__m128i* x) {
+    __m128i t[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) {
+      t[2 * p] = _mm_clmulepi64_si128(x[p], x[p], 0x00);
+      t[2 * p + 1] = _mm_clmulepi64_si128(x[p], x[p], 0x11);
+    }
+    Reduce(t, x);
+  }
+
+  // x := x * x^u for 0 < u < 64: the shifted value has at most one limb
+  // above the field, well inside what Reduce takes.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void MulXStep(__m128i* x, unsigned u) {
+    const __m128i left = _mm_cvtsi32_si128(static_cast<int>(u));
+    const __m128i right = _mm_cvtsi32_si128(static_cast<int>(64 - u));
+    __m128i t[2 * kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < 2 * kPairs; ++p) {
+      t[p] = _mm_or_si128(_mm_sll_epi64(Limbs<kPairs>(x, 2 * p), left),
+                          _mm_srl_epi64(Limbs<kPairs>(x, 2 * p - 1), right));
+    }
+    Reduce(t, x);
+  }
+
+  // The value stays in registers from one squaring to the next.
+  NIMBRA_KERNEL_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
+    __m128i x[kPairs];
+    Load(a, x);
+    for (int c = 0; c < count; ++c) SquareStep(x);
+    Store(x, r);
+  }
+
+  // Exponent bits pos .. pos + 5 (bits past the limbs read as zero).
+  static unsigned Window6(const u64* e, std::size_t limbs, std::size_t pos) {
+    const std::size_t q = pos >> 6, s = pos & 63;
+    u64 v = e[q] >> s;
+    if (s > 58 && q + 1 < limbs) v |= e[q + 1] << (64 - s);
+    return static_cast<unsigned>(v & 63);
+  }
+
+  // r := x^e for an exponent of `limbs` limbs, six exponent bits at a time:
+  // six squarings, then a multiplication by x^v, all without leaving the
+  // registers.
+  NIMBRA_KERNEL_TARGET static void XPower(u64* r, const u64* e, std::size_t limbs) {
+    __m128i x[kPairs];
+#pragma GCC unroll 40
+    for (int p = 0; p < kPairs; ++p) x[p] = _mm_setzero_si128();
+    long top = -1;
+    for (std::size_t i = limbs; i-- > 0;) {
+      if (e[i] != 0) {
+        top = static_cast<long>(64 * i) + 63 - __builtin_clzll(e[i]);
+        break;
+      }
+    }
+    if (top < 0) {
+      x[0] = _mm_cvtsi64_si128(1);
+      Store(x, r);
+      return;
+    }
+    long pos = top / 6 * 6;
+    x[0] = _mm_cvtsi64_si128(
+        static_cast<long long>(u64{1} << Window6(e, limbs, static_cast<std::size_t>(pos))));
+    for (pos -= 6; pos >= 0; pos -= 6) {
+      for (int c = 0; c < 6; ++c) SquareStep(x);
+      const unsigned v = Window6(e, limbs, static_cast<std::size_t>(pos));
+      if (v != 0) MulXStep(x, v);
+    }
+    Store(x, r);
+  }
+
+  NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
+    SqrTimes(r, a, 1);
+  }
+
+  // t[0 .. 2P-1] := the product of two polynomials of P limb pairs, with one
+  // Karatsuba step inside every pair product: three carry-less multiplies
+  // per pair of pairs.
+  template <int P>
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void PairProduct(const __m128i* pa, const __m128i* pb,
+                                                             __m128i* t) {
+    __m128i fa[P], fb[P];
+#pragma GCC unroll 40
+    for (int i = 0; i < P; ++i) {
+      fa[i] = _mm_xor_si128(pa[i], _mm_unpackhi_epi64(pa[i], pa[i]));
+      fb[i] = _mm_xor_si128(pb[i], _mm_unpackhi_epi64(pb[i], pb[i]));
+    }
+    // Column sums: lo at limb 2c, mid at 2c + 1, hi at 2c + 2 (each 128 bits).
+    __m128i lo[2 * P - 1], hi[2 * P - 1], mid[2 * P - 1];
+#pragma GCC unroll 80
+    for (int c = 0; c < 2 * P - 1; ++c) {
+      lo[c] = _mm_setzero_si128();
+      hi[c] = _mm_setzero_si128();
+      mid[c] = _mm_setzero_si128();
+    }
+#pragma GCC unroll 40
+    for (int i = 0; i < P; ++i) {
+#pragma GCC unroll 40
+      for (int j = 0; j < P; ++j) {
+        lo[i + j] = _mm_xor_si128(lo[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x00));
+        hi[i + j] = _mm_xor_si128(hi[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
+        mid[i + j] = _mm_xor_si128(mid[i + j], _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
+      }
+    }
+    __m128i carry = _mm_setzero_si128();  // the upper half of the previous column
+#pragma GCC unroll 80
+    for (int c = 0; c < 2 * P - 1; ++c) {
+      const __m128i m = _mm_xor_si128(mid[c], _mm_xor_si128(lo[c], hi[c]));
+      const __m128i even = _mm_xor_si128(lo[c], _mm_unpacklo_epi64(_mm_setzero_si128(), m));
+      t[c] = _mm_xor_si128(even, carry);
+      carry = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
+    }
+    t[2 * P - 1] = carry;
+  }
+
+  // t[0 .. 2 kPairs - 1] := a * b.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Product(const __m128i* pa, const __m128i* pb,
+                                                         __m128i* t) {
+    if constexpr (kPairs >= 8 && kPairs % 2 == 0) {
+      // One Karatsuba step on the halves first: a0 b0, a1 b1 and
+      // (a0 + a1)(b0 + b1) give the middle term, three products in place of
+      // four.
+      constexpr int H = kPairs / 2;
+      __m128i sa[H], sb[H], mid[2 * H];
+#pragma GCC unroll 40
+      for (int i = 0; i < H; ++i) {
+        sa[i] = _mm_xor_si128(pa[i], pa[i + H]);
+        sb[i] = _mm_xor_si128(pb[i], pb[i + H]);
+      }
+      PairProduct<H>(pa, pb, t);
+      PairProduct<H>(pa + H, pb + H, t + 2 * H);
+      PairProduct<H>(sa, sb, mid);
+      // The middle term first: the sum overlaps both halves it is made of.
+#pragma GCC unroll 80
+      for (int j = 0; j < 2 * H; ++j)
+        mid[j] = _mm_xor_si128(mid[j], _mm_xor_si128(t[j], t[2 * H + j]));
+#pragma GCC unroll 80
+      for (int j = 0; j < 2 * H; ++j) t[H + j] = _mm_xor_si128(t[H + j], mid[j]);
+    } else {
+      PairProduct<kPairs>(pa, pb, t);
+    }
+  }
+
+  NIMBRA_KERNEL_TARGET static void Mul(u64* r, const u64* a, const u64* b) {
+    __m128i pa[kPairs], pb[kPairs], t[2 * kPairs];
+    Load(a, pa);
+    Load(b, pb);
+    Product(pa, pb, t);
+    __m128i x[kPairs];
+    Reduce(t, x);
+    Store(x, r);
+  }
+
+  // x := x * b, x held in registers.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void MulStep(__m128i* x, const u64* b) {
+    __m128i pb[kPairs], t[2 * kPairs];
+    Load(b, pb);
+    Product(x, pb, t);
+    Reduce(t, x);
+  }
+
+  // r := b^e for e not zero (`limbs` limbs), by sliding windows over the
+  // odd powers of b; the running value stays in registers throughout.
+  NIMBRA_KERNEL_TARGET static void Power(u64* r, const u64* b, const u64* e, std::size_t limbs) {
+    constexpr int width = SlidingWindowWidth(N);
+    constexpr int count = 1 << (width - 1);
+    u64 odd[count][L], square[L];
+    Sqr(square, b);
+    std::memcpy(odd[0], b, sizeof odd[0]);
+    for (int i = 1; i < count; ++i) Mul(odd[i], odd[i - 1], square);
+    auto bit = [&](long t) { return (e[t >> 6] >> (t & 63)) & 1; };
+    long i = static_cast<long>(64 * limbs) - 1;
+    while (i >= 0 && !bit(i)) --i;
+    __m128i x[kPairs] = {};
+    bool first = true;
+    while (i >= 0) {
+      if (!bit(i)) {
+        SquareStep(x);
+        --i;
+        continue;
+      }
+      long j = i - width + 1 < 0 ? 0 : i - width + 1;
+      while (!bit(j)) ++j;
+      unsigned v = 0;
+      for (long t = i; t >= j; --t) v = (v << 1) | static_cast<unsigned>(bit(t));
+      if (first) {
+        Load(odd[v >> 1], x);
+        first = false;
+      } else {
+        for (long c = j; c <= i; ++c) SquareStep(x);
+        MulStep(x, odd[v >> 1]);
+      }
+      i = j - 1;
+    }
+    Store(x, r);
+  }
+
+  NIMBRA_KERNEL_TARGET static void MulX(u64* r, const u64* a, unsigned u) {
+    __m128i x[kPairs];
+    Load(a, x);
+    if (u != 0) MulXStep(x, u);
+    Store(x, r);
+  }
+};
+
+}  // namespace nimbra::engine::field::x86
+
+#endif

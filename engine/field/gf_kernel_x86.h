@@ -213,30 +213,23 @@ struct Kernel {
       fa[i] = _mm_xor_si128(pa[i], _mm_unpackhi_epi64(pa[i], pa[i]));
       fb[i] = _mm_xor_si128(pb[i], _mm_unpackhi_epi64(pb[i], pb[i]));
     }
-    // Column sums: lo at limb 2c, mid at 2c + 1, hi at 2c + 2 (each 128 bits).
-    __m128i lo[2 * P - 1], hi[2 * P - 1], mid[2 * P - 1];
-#pragma GCC unroll 80
-    for (int c = 0; c < 2 * P - 1; ++c) {
-      lo[c] = _mm_setzero_si128();
-      hi[c] = _mm_setzero_si128();
-      mid[c] = _mm_setzero_si128();
-    }
-#pragma GCC unroll 40
-    for (int i = 0; i < P; ++i) {
-#pragma GCC unroll 40
-      for (int j = 0; j < P; ++j) {
-        lo[i + j] = _mm_xor_si128(lo[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x00));
-        hi[i + j] = _mm_xor_si128(hi[i + j], _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
-        mid[i + j] = _mm_xor_si128(mid[i + j], _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
-      }
-    }
+    // Column by column (i + j = c): lo lands at limb 2c, mid at 2c + 1 and
+    // hi at 2c + 2, so only one column's three sums and the carry into the
+    // next are live at a time.
     __m128i carry = _mm_setzero_si128();  // the upper half of the previous column
 #pragma GCC unroll 80
     for (int c = 0; c < 2 * P - 1; ++c) {
-      const __m128i m = _mm_xor_si128(mid[c], _mm_xor_si128(lo[c], hi[c]));
-      const __m128i even = _mm_xor_si128(lo[c], _mm_unpacklo_epi64(_mm_setzero_si128(), m));
+      __m128i lo = _mm_setzero_si128(), hi = _mm_setzero_si128(), mid = _mm_setzero_si128();
+#pragma GCC unroll 40
+      for (int i = c < P ? 0 : c - P + 1; i <= c && i < P; ++i) {
+        lo = _mm_xor_si128(lo, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x00));
+        hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x11));
+        mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[c - i], 0x00));
+      }
+      const __m128i m = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
+      const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), m));
       t[c] = _mm_xor_si128(even, carry);
-      carry = _mm_xor_si128(hi[c], _mm_unpackhi_epi64(m, _mm_setzero_si128()));
+      carry = _mm_xor_si128(hi, _mm_unpackhi_epi64(m, _mm_setzero_si128()));
     }
     t[2 * P - 1] = carry;
   }

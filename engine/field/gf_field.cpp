@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/field/bit_reverse.h"
 #include "engine/field/clmul.h"
 #include "engine/field/gf_kernel.h"
 
@@ -16,13 +17,6 @@ namespace {
 
 using u64 = std::uint64_t;
 constexpr std::size_t kMaxLimbs = 130;
-
-u64 Reverse64(u64 x) {
-  x = ((x >> 1) & 0x5555555555555555ull) | ((x & 0x5555555555555555ull) << 1);
-  x = ((x >> 2) & 0x3333333333333333ull) | ((x & 0x3333333333333333ull) << 2);
-  x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((x & 0x0F0F0F0F0F0F0F0Full) << 4);
-  return __builtin_bswap64(x);
-}
 
 // dst[0 .. dst_limbs-1] ^= (src << shift) truncated to dst_limbs limbs; src
 // has src_limbs limbs.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/field/bit_reverse.h"
 #include "engine/field/gf_kernel_x86.h"
 #include "engine/field/gf_root.h"
 
@@ -90,13 +91,6 @@ void SplitXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
   SplitXPower<N, K, kRootWindows>(r, exponent);
 }
 
-u64 ReverseBits(u64 v) {
-  v = __builtin_bswap64(v);
-  v = ((v >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((v & 0x0F0F0F0F0F0F0F0Full) << 4);
-  v = ((v >> 2) & 0x3333333333333333ull) | ((v & 0x3333333333333333ull) << 2);
-  return ((v >> 1) & 0x5555555555555555ull) | ((v & 0x5555555555555555ull) << 1);
-}
-
 // With K even, sqrt(x) is a dense element, so the roots are taken in the
 // reciprocal field GF(2)[y] / (y^N + y^(N-K) + 1), y standing for 1/x. If b
 // is y^(-c) there, the polynomial x^(N-1) b(1/x), which is b's coefficients
@@ -126,7 +120,7 @@ void ReciprocalXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
   u64 y[L], reversed[L];
   SplitXPower<N, N - K, kRootWindows>(y, d);
   // Reversing all 64 L bits puts coefficient N - 1 - i at bit i + 64 L - N.
-  for (int i = 0; i < L; ++i) reversed[i] = ReverseBits(y[L - 1 - i]);
+  for (int i = 0; i < L; ++i) reversed[i] = Reverse64(y[L - 1 - i]);
   constexpr int s = 64 * L - N;
   for (int i = 0; i < L; ++i) {
     r[i] = s == 0 ? reversed[i] : reversed[i] >> (s % 64);

@@ -38,10 +38,13 @@ void TCombiner::SetSkipMask(std::uint8_t mask) {
 }
 
 void TCombiner::XorKeystream(int count, std::uint8_t* bytes) {
-  if (byte_mode_)
-    generator_->XorOutputBytes(bytes, static_cast<std::size_t>(count));
-  else
+  if (byte_mode_) {
+    generator_->DropThenXorOutputBytes(pending_skip_, bytes, static_cast<std::size_t>(count));
+    pending_skip_ = 0;
+  } else {
+    FlushSkip();
     generator_->XorOutputBits8(bytes, static_cast<std::size_t>(count));
+  }
 }
 
 void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* bytes) {
@@ -59,22 +62,31 @@ void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* byte
 }
 
 void TCombiner::ShuffleSharedTable() {
+  FlushSkip();
   swap_table_->Shuffle();
   block_shuffle_ready_ = false;
 }
 
 void TCombiner::Skip(std::uint32_t crc) {
   // OutputByte whatever the byte mode: the byte-mode keystream, dropped.
-  const std::size_t count = crc & skip_mask_;
-  std::uint8_t dropped[256];
-  std::memset(dropped, 0, count);
-  generator_->XorOutputBytes(dropped, count);
+  FlushSkip();
+  pending_skip_ = crc & skip_mask_;
+  if (!defer_skip_) FlushSkip();
+}
+
+void TCombiner::FlushSkip() {
+  if (pending_skip_ == 0) return;
+  generator_->DropThenXorOutputBytes(pending_skip_, nullptr, 0);
+  pending_skip_ = 0;
 }
 
 void TCombiner::EncryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes) {
   crc_.Update(crc, static_cast<std::size_t>(count), bytes);
   std::unique_ptr<TSwapTable> own;
-  if (count < kBlock) own = std::make_unique<TSwapTable>(count, *generator_);
+  if (count < kBlock) {
+    FlushSkip();
+    own = std::make_unique<TSwapTable>(count, *generator_);
+  }
   const TSwapTable& table = own ? *own : *swap_table_;
   XorKeystream(count, bytes);
   Transpose(table, count, bytes);
@@ -83,7 +95,10 @@ void TCombiner::EncryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes)
 
 void TCombiner::DecryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes) {
   std::unique_ptr<TSwapTable> own;
-  if (count < kBlock) own = std::make_unique<TSwapTable>(count, *generator_);
+  if (count < kBlock) {
+    FlushSkip();
+    own = std::make_unique<TSwapTable>(count, *generator_);
+  }
   const TSwapTable& table = own ? *own : *swap_table_;
   Transpose(table, count, bytes);
   XorKeystream(count, bytes);
@@ -93,6 +108,15 @@ void TCombiner::DecryptBlock(std::uint32_t& crc, int count, std::uint8_t* bytes)
 
 std::uint32_t TCombiner::ProcessBuffer(std::uint32_t crc, std::size_t count, std::uint8_t* bytes,
                                        BlockFn block) {
+  // Whatever leaves, the generator is left where the last skip puts it.
+  struct DeferSkips {
+    TCombiner& c;
+    explicit DeferSkips(TCombiner& combiner) : c(combiner) { c.defer_skip_ = true; }
+    ~DeferSkips() {
+      c.defer_skip_ = false;
+      c.FlushSkip();
+    }
+  } defer(*this);
   std::size_t p = 0;
   for (; p + kBlock <= count; p += kBlock) {
     if (p % static_cast<std::size_t>(block_size_) == 0) ShuffleSharedTable();

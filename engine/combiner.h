@@ -63,6 +63,9 @@ class TCombiner {
   void Transpose(const TSwapTable& table, int count, std::uint8_t* bytes);
   void ShuffleSharedTable();
   void Skip(std::uint32_t crc);
+  // Draws a skip that was put off; before any draw but the next block's
+  // byte-mode keystream, which takes it along.
+  void FlushSkip();
 
   int block_size_ = 0;
   TCRC32 crc_;
@@ -74,6 +77,10 @@ class TCombiner {
   // processor has them; prepared on first use after each reshuffle.
   std::unique_ptr<transpose::BlockShuffle> block_shuffle_;
   bool block_shuffle_ready_ = false;
+  // Inside a buffer the skip after a block is drawn with the next block's
+  // keystream: one run for both.
+  bool defer_skip_ = false;
+  std::size_t pending_skip_ = 0;
 };
 
 }  // namespace nimbra::engine

@@ -82,8 +82,36 @@ void TS3MixtureGenerator::XorOutputBits8(std::uint8_t* data, std::size_t count) 
   }
 }
 
-void TS3MixtureGenerator::XorOutputBytes(std::uint8_t* data, std::size_t count) {
+namespace {
+
+// Output bytes per run of the byte keystream: a block and the bytes dropped
+// before it fit in one.
+constexpr std::size_t kByteRun = 512;
+
+// The ones among bits 0 .. count - 1 of a bit array.
+std::size_t OnesBelow(const std::uint32_t* bits, std::size_t count) {
+  std::size_t ones = 0;
+  for (std::size_t w = 0; w < count / 32; ++w) ones += static_cast<std::size_t>(PopCount(bits[w]));
+  if (count % 32)
+    ones += static_cast<std::size_t>(PopCount(bits[count / 32] & ((1u << (count % 32)) - 1)));
+  return ones;
+}
+
+// to: bits from .. from + count - 1 of a bit array, from bit 0. The source
+// must be readable through word (from + count + 31) / 32.
+void BitsFrom(const std::uint32_t* bits, std::size_t from, std::size_t count, std::uint32_t* to) {
+  const std::uint32_t* at = bits + from / 32;
+  const auto shift = static_cast<unsigned>(from % 32);
+  for (std::size_t w = 0; w < (count + 31) / 32; ++w)
+    to[w] = static_cast<std::uint32_t>(((std::uint64_t{at[w + 1]} << 32) | at[w]) >> shift);
+}
+
+}  // namespace
+
+void TS3MixtureGenerator::DropThenXorOutputBytes(std::size_t drop, std::uint8_t* data,
+                                                 std::size_t count) {
   if (!Quiet()) {
+    for (std::size_t i = 0; i < drop; ++i) OutputByte();
     for (std::size_t i = 0; i < count; ++i) data[i] ^= static_cast<std::uint8_t>(OutputByte());
     return;
   }
@@ -91,18 +119,29 @@ void TS3MixtureGenerator::XorOutputBytes(std::uint8_t* data, std::size_t count) 
   // a run of its own, then the two runs interleaved by the selections. The
   // registers are independent, so this is the byte-by-byte order's result.
   // Each run readable 8 bytes past its end.
-  std::uint8_t from2[kRun + 8], from3[kRun + 8];
-  std::uint32_t sel[kRun / 32 + 2];
-  for (std::size_t done = 0; done < count; done += kRun) {
-    const std::size_t run = std::min(kRun, count - done);
+  std::uint8_t from2[kByteRun + 8], from3[kByteRun + 8];
+  std::uint32_t sel[kByteRun / 32 + 2], kept_sel[kByteRun / 32 + 2];
+  const std::size_t total = drop + count;
+  // done counts the bytes drawn, dropped ones included.
+  for (std::size_t done = 0; done < total; done += kByteRun) {
+    const std::size_t run = std::min(kByteRun, total - done);
     TakeWords(0, run, sel);
-    std::size_t ones = 0;
-    for (std::size_t w = 0; w < (run + 31) / 32; ++w)
-      ones += static_cast<std::size_t>(PopCount(sel[w]));
+    const std::size_t ones = OnesBelow(sel, run);
     TStutterShiftReg::OutputStutteredBytes(*regs_[1], from2, run - ones, *regs_[2], from3, ones);
+    const std::size_t dropped = done < drop ? std::min(run, drop - done) : 0;
+    if (dropped == run) continue;
     std::memset(from2 + (run - ones), 0, 8);
     std::memset(from3 + ones, 0, 8);
-    interleave::XorInterleaved(data + done, sel, from2, from3, run);
+    const std::uint32_t* kept = sel;
+    std::size_t ones_dropped = 0;
+    if (dropped > 0) {
+      ones_dropped = OnesBelow(sel, dropped);
+      BitsFrom(sel, dropped, run - dropped, kept_sel);
+      kept = kept_sel;
+    }
+    interleave::XorInterleaved(data + (done + dropped - drop), kept,
+                               from2 + (dropped - ones_dropped), from3 + ones_dropped,
+                               run - dropped);
   }
 }
 

@@ -57,7 +57,12 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
 
   // XORs count keystream bytes into data: OutputByte (byte mode) or the low
   // byte of Output(8) (bit mode), byte by byte.
-  void XorOutputBytes(std::uint8_t* data, std::size_t count);
+  void XorOutputBytes(std::uint8_t* data, std::size_t count) {
+    DropThenXorOutputBytes(0, data, count);
+  }
+  // Draws and drops `drop` OutputByte values, then XORs count more into
+  // data as XorOutputBytes does; the dropped bytes ride on the same run.
+  void DropThenXorOutputBytes(std::size_t drop, std::uint8_t* data, std::size_t count);
   void XorOutputBits8(std::uint8_t* data, std::size_t count);
   // The low bytes of count Output(8) calls: the next 8 * count output bits.
   void OutputBits(std::uint8_t* out, std::size_t count);

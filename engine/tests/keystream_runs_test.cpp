@@ -183,7 +183,7 @@ TEST(KeystreamRuns, MixtureRunsMatchTheLiteralGeneratorAfterAnyPartialCall) {
     KeyBoth(rng, sizes, fast, slow);
     for (int op = 0; op < 16; ++op) {
       const std::size_t count = rng() % 400;
-      switch (rng() % 4) {
+      switch (rng() % 5) {
         case 0: {
           std::vector<std::uint8_t> bits(count);
           fast.OutputBits(bits.data(), count);
@@ -201,6 +201,15 @@ TEST(KeystreamRuns, MixtureRunsMatchTheLiteralGeneratorAfterAnyPartialCall) {
           fast.XorOutputBits8(data.data(), count);
           for (std::size_t i = 0; i < count; ++i)
             ASSERT_EQ(data[i], (0xA5 ^ slow.Output(8)) & 0xFF);
+          break;
+        }
+        case 3: {
+          // Drops of one and of several runs, before any count.
+          const std::size_t drop = rng() % 3 == 0 ? 0 : rng() % 1100;
+          std::vector<std::uint8_t> data(count, 0x5A);
+          fast.DropThenXorOutputBytes(drop, data.data(), count);
+          for (std::size_t i = 0; i < drop; ++i) slow.OutputByte();
+          for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(data[i], 0x5A ^ slow.OutputByte());
           break;
         }
         default: {
@@ -239,6 +248,63 @@ TEST(KeystreamRuns, CombinerMatchesTheLiteralCombinerBothWaysForOddSettings) {
                                  : combiner.DecryptBuffer(fast_data.size(), fast_data.data());
         ASSERT_EQ(crc, reference.Process(slow_data, encrypt));
         ASSERT_EQ(fast_data, slow_data) << int(sizes) << " " << byte_mode << " " << plain.size();
+      }
+    }
+  }
+}
+
+TEST(KeystreamRuns, CombinerLeavesNoSkipPendingBetweenCalls) {
+  // The skip after a buffer's last block must be drawn before the buffer
+  // call returns: blocks encrypted one by one and the generator drawn from
+  // directly see the same keystream as the literal combiner.
+  std::mt19937 rng(36);
+  for (const TGeneratorSizes sizes :
+       {TGeneratorSizes{28}, TGeneratorSizes{44}, TGeneratorSizes{7}}) {
+    for (bool byte_mode : {true, false}) {
+      TS3MixtureGenerator fast(3, sizes);
+      TCombiner combiner(fast);
+      combiner.SetBlockSize(512);
+      combiner.SetByteMode(byte_mode);
+      combiner.SetSkipMask(static_cast<std::uint8_t>(1 + rng() % 255));
+      literal::Mixture slow(sizes);
+      literal::Combiner reference(slow, combiner.BlockSize(), byte_mode, combiner.SkipMask());
+      KeyBoth(rng, sizes, fast, slow);
+      for (int op = 0; op < 40; ++op) {
+        switch (rng() % 4) {
+          case 0: {
+            std::vector<std::uint8_t> data(rng() % 1500);
+            for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+            auto expected = data;
+            const bool encrypt = rng() % 2 == 0;
+            const auto crc = encrypt ? combiner.EncryptBuffer(data.size(), data.data())
+                                     : combiner.DecryptBuffer(data.size(), data.data());
+            ASSERT_EQ(crc, reference.Process(expected, encrypt));
+            ASSERT_EQ(data, expected);
+            break;
+          }
+          case 1: {
+            // One block by the public block call, the shared table if whole.
+            std::vector<std::uint8_t> data(rng() % 2 ? 256 : 1 + rng() % 256);
+            for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+            auto expected = data;
+            std::uint32_t crc = static_cast<std::uint32_t>(rng()), want = crc;
+            const bool encrypt = rng() % 2 == 0;
+            const int n = static_cast<int>(data.size());
+            if (encrypt)
+              combiner.EncryptBlock(crc, n, data.data());
+            else
+              combiner.DecryptBlock(crc, n, data.data());
+            reference.Block(want, n, expected.data(), encrypt);
+            ASSERT_EQ(crc, want);
+            ASSERT_EQ(data, expected);
+            break;
+          }
+          case 2:
+            ASSERT_EQ(fast.OutputByte(), slow.OutputByte());
+            break;
+          default:
+            ASSERT_EQ(fast.Output(13), slow.Output(13));
+        }
       }
     }
   }

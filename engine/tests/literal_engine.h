@@ -184,8 +184,12 @@ inline std::vector<int> SwapTable(Mixture& gen, int size) {
 
 class Combiner {
  public:
-  Combiner(Mixture& gen, int block_size, bool byte_mode)
-      : gen_(gen), shared_(SwapTable(gen, 256)), block_size_(block_size), byte_mode_(byte_mode) {}
+  Combiner(Mixture& gen, int block_size, bool byte_mode, std::uint8_t skip_mask = 15)
+      : gen_(gen),
+        shared_(SwapTable(gen, 256)),
+        block_size_(block_size),
+        byte_mode_(byte_mode),
+        skip_mask_(skip_mask) {}
 
   std::uint32_t Process(std::vector<std::uint8_t>& data, bool encrypt) {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -198,8 +202,6 @@ class Combiner {
     return crc ^ 0xFFFFFFFFu;
   }
 
- private:
-  std::uint8_t KeyByte() { return std::uint8_t(byte_mode_ ? gen_.OutputByte() : gen_.Output(8)); }
   void Block(std::uint32_t& crc, int count, std::uint8_t* b, bool encrypt) {
     if (encrypt) crc = CrcUpdate(crc, b, count);
     const std::vector<int> table = count > 255 ? shared_ : SwapTable(gen_, count);
@@ -211,13 +213,17 @@ class Combiner {
       for (int i = 0; i < count; ++i) b[i] ^= KeyByte();
       crc = CrcUpdate(crc, b, count);
     }
-    for (std::uint32_t k = crc & 15; k > 0; --k) gen_.OutputByte();
+    for (std::uint32_t k = crc & skip_mask_; k > 0; --k) gen_.OutputByte();
   }
+
+ private:
+  std::uint8_t KeyByte() { return std::uint8_t(byte_mode_ ? gen_.OutputByte() : gen_.Output(8)); }
 
   Mixture& gen_;
   std::vector<int> shared_;
   std::size_t block_size_;
   bool byte_mode_;
+  std::uint8_t skip_mask_;
 };
 
 }  // namespace literal

@@ -194,6 +194,11 @@ class TStutterShiftReg final : public TShiftReg {
   // Both registers' OutputStutteredBytes, their work interleaved.
   static void OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* out_a, std::size_t count_a,
                                    TStutterShiftReg& b, std::uint8_t* out_b, std::size_t count_b);
+  // The same without processor-specific instructions (the paired runs use
+  // bit-manipulation instructions where the processor has them).
+  static void OutputStutteredBytesPortable(TStutterShiftReg& a, std::uint8_t* out_a,
+                                           std::size_t count_a, TStutterShiftReg& b,
+                                           std::uint8_t* out_b, std::size_t count_b);
 
  private:
   class ByteRun;

@@ -42,61 +42,119 @@ constexpr std::size_t kChunk = 1024;
 
 }  // namespace
 
+#define NIMBRA_ALWAYS_INLINE inline __attribute__((always_inline))
+
 // One register's rows 0 .. count - 1 of a pass, with the position in locals.
+// The position kept is u = v - 10, the first sequence bit the stutter tests
+// of the next rows read, so that the step from one test to the next is as
+// short a chain of operations as can be: a load, a shift, the test, a
+// trailing-zero count and an addition.
 class TStutterShiftReg::ByteRun {
  public:
   // The register's sequence must reach 9 * count + 128 bits past its state.
   ByteRun(TStutterShiftReg& reg, std::uint8_t* out, std::size_t count)
       : reg_(reg),
         words_(reg.words_.data()),
-        n_(reg.length_),
+        to_out_(10 - static_cast<std::int64_t>(reg.length_)),
         out_(out),
-        last_(count - 1),
-        v_(reg.t_ + (reg.StutterHolds() ? 1 : 0)) {}
+        last_(out + count - 1),
+        u_(reg.t_ + (reg.StutterHolds() ? 1 : 0) - 10) {}
 
-  bool Done() const { return k_ == last_; }
+  NIMBRA_ALWAYS_INLINE bool Done() const { return out_ == last_; }
   // True while a step may look a full seven rows ahead.
-  bool Roomy() const { return last_ - k_ >= 7; }
+  NIMBRA_ALWAYS_INLINE bool Roomy() const { return last_ - out_ >= 7; }
 
-  // Step when Roomy: fewer operations, the same result.
-  void FullStep() {
-    Store8(out_ + k_, TCustomShiftReg::Bits57(words_, v_ - n_));
-    const std::uint64_t x = TCustomShiftReg::Bits57(words_, v_ - 10);
+  // Step when Roomy: fewer operations, the same result. With kZeroCount64
+  // the trailing-zero count of 0 is 64 (the processor's instruction where
+  // it has one), which saves marking the seventh row's end first.
+  template <bool kZeroCount64>
+  NIMBRA_ALWAYS_INLINE void FullStep() {
+    Store8(out_, TCustomShiftReg::Bits57(words_, u_ + to_out_));
+    const std::uint64_t x = TCustomShiftReg::Bits57(words_, u_);
     const std::uint64_t holds = ~(x | x >> 7) & kRowBits;
-    const auto j = static_cast<unsigned>(__builtin_ctzll(holds | 1ull << 56) >> 3);
-    const unsigned stutter = holds != 0;
-    k_ += j + stutter;
-    v_ += 8 * (j + stutter) + stutter;
+    const std::int64_t stutter = holds != 0;
+    // A stutter on row j + 1 ahead moves 8j + 9 bits, none seven rows.
+    std::int64_t delta;
+    if constexpr (kZeroCount64)
+      delta = std::countr_zero(holds) + (17 * stutter - 8);
+    else
+      delta = __builtin_ctzll(holds | 1ull << 56) + 9 * stutter;
+    u_ += delta;
+    out_ += delta >> 3;
   }
 
-  // Writes row k's byte (and the plain rows after it), then moves to the
-  // next row that stutters or 7 rows on, never past the last row.
-  void Step() {
-    StoreLow(out_ + k_, TCustomShiftReg::Bits57(words_, v_ - n_), last_ + 1 - k_);
-    const auto rows = static_cast<unsigned>(std::min<std::size_t>(last_ - k_, 7));
-    // Bit 8j: the test of row k + 1 + j, were rows k + 1 .. k + j plain.
-    const std::uint64_t x = TCustomShiftReg::Bits57(words_, v_ - 10);
+  // Writes the current row's byte (and the plain rows after it), then moves
+  // to the next row that stutters or 7 rows on, never past the last row.
+  NIMBRA_ALWAYS_INLINE void Step() {
+    StoreLow(out_, TCustomShiftReg::Bits57(words_, u_ + to_out_),
+             static_cast<std::size_t>(last_ + 1 - out_));
+    const auto rows = static_cast<unsigned>(std::min<std::ptrdiff_t>(last_ - out_, 7));
+    // Bit 8j: the test of row 1 + j ahead, were the rows before it plain.
+    const std::uint64_t x = TCustomShiftReg::Bits57(words_, u_);
     const std::uint64_t holds = ~(x | x >> 7) & (kRowBits >> (56 - 8 * rows));
     const auto j = static_cast<unsigned>(__builtin_ctzll(holds | 1ull << (8 * rows)) >> 3);
     const unsigned stutter = holds != 0;
-    k_ += j + stutter;
-    v_ += 8 * (j + stutter) + stutter;
+    out_ += j + stutter;
+    u_ += 8 * (j + stutter) + stutter;
   }
 
   // Writes the last row's byte and leaves the register after it.
-  void Finish() {
-    StoreLow(out_ + k_, TCustomShiftReg::Bits57(words_, v_ - n_), 1);
-    reg_.t_ = v_ + 8;
+  NIMBRA_ALWAYS_INLINE void Finish() {
+    StoreLow(out_, TCustomShiftReg::Bits57(words_, u_ + to_out_), 1);
+    reg_.t_ = u_ + 18;
   }
+
+  // Both registers' runs, count_a and count_b rows, in one loop: each one's
+  // test waits on a load, and the other's work fills that wait.
+  template <bool kZeroCount64>
+  static NIMBRA_ALWAYS_INLINE void Paired(TStutterShiftReg& a, std::uint8_t* out_a,
+                                          std::size_t count_a, TStutterShiftReg& b,
+                                          std::uint8_t* out_b, std::size_t count_b) {
+    while (count_a > 0 && count_b > 0) {
+      const std::size_t chunk_a = std::min(count_a, kChunk);
+      const std::size_t chunk_b = std::min(count_b, kChunk);
+      a.GenerateAhead(9 * static_cast<std::int64_t>(chunk_a) + 128);
+      b.GenerateAhead(9 * static_cast<std::int64_t>(chunk_b) + 128);
+      ByteRun run_a(a, out_a, chunk_a);
+      ByteRun run_b(b, out_b, chunk_b);
+      while (run_a.Roomy() && run_b.Roomy()) {
+        run_a.FullStep<kZeroCount64>();
+        run_b.FullStep<kZeroCount64>();
+      }
+      while (run_a.Roomy()) run_a.FullStep<kZeroCount64>();
+      while (run_b.Roomy()) run_b.FullStep<kZeroCount64>();
+      while (!run_a.Done()) run_a.Step();
+      while (!run_b.Done()) run_b.Step();
+      run_a.Finish();
+      run_b.Finish();
+      out_a += chunk_a;
+      count_a -= chunk_a;
+      out_b += chunk_b;
+      count_b -= chunk_b;
+    }
+    a.OutputStutteredBytes(out_a, count_a);
+    b.OutputStutteredBytes(out_b, count_b);
+  }
+
+#if defined(__x86_64__) || defined(__i386__)
+  __attribute__((target("bmi,bmi2"))) static void PairedBmi(
+      TStutterShiftReg& a, std::uint8_t* out_a, std::size_t count_a, TStutterShiftReg& b,
+      std::uint8_t* out_b, std::size_t count_b) {
+    Paired<true>(a, out_a, count_a, b, out_b, count_b);
+  }
+  static bool HasBmi() {
+    static const bool has = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    return has;
+  }
+#endif
 
  private:
   TStutterShiftReg& reg_;
   const std::uint32_t* words_;
-  std::int64_t n_;
-  std::uint8_t* out_;
-  std::size_t last_;
-  std::size_t k_ = 0;
-  std::int64_t v_;
+  std::int64_t to_out_;  // output position minus u
+  std::uint8_t* out_;    // the current row's byte
+  std::uint8_t* last_;   // the last row's byte
+  std::int64_t u_;
 };
 
 void TStutterShiftReg::OutputStutteredBytes(std::uint8_t* out, std::size_t count) {
@@ -108,7 +166,7 @@ void TStutterShiftReg::OutputStutteredBytes(std::uint8_t* out, std::size_t count
     const std::size_t chunk = std::min(count, kChunk);
     GenerateAhead(9 * static_cast<std::int64_t>(chunk) + 128);
     ByteRun run(*this, out, chunk);
-    while (run.Roomy()) run.FullStep();
+    while (run.Roomy()) run.FullStep<false>();
     while (!run.Done()) run.Step();
     run.Finish();
     out += chunk;
@@ -153,37 +211,24 @@ void TStutterShiftReg::OutputStutteredWords(std::uint32_t* out, std::size_t coun
 void TStutterShiftReg::OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* out_a,
                                             std::size_t count_a, TStutterShiftReg& b,
                                             std::uint8_t* out_b, std::size_t count_b) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (ByteRun::HasBmi() && a.BytesInBulk() && b.BytesInBulk() && &a != &b) {
+    ByteRun::PairedBmi(a, out_a, count_a, b, out_b, count_b);
+    return;
+  }
+#endif
+  OutputStutteredBytesPortable(a, out_a, count_a, b, out_b, count_b);
+}
+
+void TStutterShiftReg::OutputStutteredBytesPortable(TStutterShiftReg& a, std::uint8_t* out_a,
+                                                    std::size_t count_a, TStutterShiftReg& b,
+                                                    std::uint8_t* out_b, std::size_t count_b) {
   if (!a.BytesInBulk() || !b.BytesInBulk() || &a == &b) {
     a.OutputStutteredBytes(out_a, count_a);
     b.OutputStutteredBytes(out_b, count_b);
     return;
   }
-  // Two independent chains in one loop: each one's test waits on a load,
-  // and the other's work fills that wait.
-  while (count_a > 0 && count_b > 0) {
-    const std::size_t chunk_a = std::min(count_a, kChunk);
-    const std::size_t chunk_b = std::min(count_b, kChunk);
-    a.GenerateAhead(9 * static_cast<std::int64_t>(chunk_a) + 128);
-    b.GenerateAhead(9 * static_cast<std::int64_t>(chunk_b) + 128);
-    ByteRun run_a(a, out_a, chunk_a);
-    ByteRun run_b(b, out_b, chunk_b);
-    while (run_a.Roomy() && run_b.Roomy()) {
-      run_a.FullStep();
-      run_b.FullStep();
-    }
-    while (run_a.Roomy()) run_a.FullStep();
-    while (run_b.Roomy()) run_b.FullStep();
-    while (!run_a.Done()) run_a.Step();
-    while (!run_b.Done()) run_b.Step();
-    run_a.Finish();
-    run_b.Finish();
-    out_a += chunk_a;
-    count_a -= chunk_a;
-    out_b += chunk_b;
-    count_b -= chunk_b;
-  }
-  a.OutputStutteredBytes(out_a, count_a);
-  b.OutputStutteredBytes(out_b, count_b);
+  ByteRun::Paired<false>(a, out_a, count_a, b, out_b, count_b);
 }
 
 }  // namespace nimbra::engine

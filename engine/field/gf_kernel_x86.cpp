@@ -14,7 +14,7 @@ namespace {
 using x86::Kernel;
 using x86::ReciprocalXPowerEntry;
 using x86::SplitXPowerEntry;
-using x86::TableXPowerEntry;
+using x86::TableAfterWarmUpEntry;
 
 // Bit extraction is one fast instruction from AMD family 19h and on Intel
 // processors; AMD's family 17h and earlier compute it in microcode.
@@ -33,16 +33,19 @@ constexpr GFKernel kOps{
     &Kernel<N, K>::Mul,  &Kernel<N, K>::Sqr, &Kernel<N, K>::SqrTimes, &Kernel<N, K>::MulX, XPower,
     &Kernel<N, K>::Power};
 
-// The operations of the field x^N + x^K + 1. x^e comes from a table for the
-// 607-bit field, where a table of 1.5 MB halves the work; elsewhere a table
-// would save little (1279 bits: 6.5 MB, its products costing about what the
-// squarings they replace cost). Where bit extraction is fast and the
-// trinomial (or its reciprocal) has odd exponents, far enough apart for one
-// fold per shift, square roots share the work of the squarings.
+// The operations of the field x^N + x^K + 1. Where bit extraction is fast
+// and the trinomial (or its reciprocal) has odd exponents, far enough apart
+// for one fold per shift, square roots share the work of the squarings in
+// x^e. The 607-bit field moves on to a table of 1.5 MB once a process has
+// used x^e often; elsewhere a table would save little (1279 bits: 6.5 MB,
+// its products costing about what the squarings they replace cost).
 template <int N, int K>
 const GFKernel* OpsFor() {
   if constexpr (N == 607) {
-    return &kOps<N, K, &TableXPowerEntry<N, K>>;
+    if (HasFastExtract())
+      return &kOps<N, K,
+                   &TableAfterWarmUpEntry<N, K, &ReciprocalXPowerEntry<N, K, kRootWindows<N, K>>>>;
+    return &kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower>>;
   } else if constexpr (N % 2 == 1 && K % 2 == 1 && K + 64 <= N) {
     if (HasFastExtract()) return &kOps<N, K, &SplitXPowerEntry<N, K, kRootWindows<N, K>>>;
   } else if constexpr (N % 2 == 1 && (N - K) % 2 == 1 && K >= 64) {

@@ -4,6 +4,7 @@
 // chain, the same through the reciprocal trinomial, and a table of
 // x^(d 2^(8c)) for the field whose chains are shortest.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -131,7 +132,7 @@ void ReciprocalXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
 // The entries x^(d 2^(8c)) for every byte position c of an exponent below
 // 2^N and every byte value d: x^e is the product of one entry per non-zero
 // exponent byte, products that need not wait on each other. Built once per
-// process on first use: for N = 607 about 1.5 MB and 19,000 products.
+// process: for N = 607 about 1.5 MB and 19,000 products.
 template <int N, int K>
 class XPowerTable {
  public:
@@ -201,6 +202,20 @@ NIMBRA_KERNEL_TARGET void TableXPowerEntry(u64* r, const u64* e, std::size_t lim
   Kn::Store(b, other);
   Kn::MulStep(a, other);
   Kn::Store(a, r);
+}
+
+// Building the table costs about what it saves over a thousand x^e, so a
+// process's first thousand take the chains and only later ones the table.
+constexpr unsigned kTableAfterCalls = 1000;
+
+template <int N, int K, auto Chain>
+void TableAfterWarmUpEntry(u64* r, const u64* e, std::size_t limbs) {
+  static std::atomic<unsigned> calls{0};
+  if (calls.load(std::memory_order_relaxed) < kTableAfterCalls) {
+    calls.fetch_add(1, std::memory_order_relaxed);
+    return Chain(r, e, limbs);
+  }
+  TableXPowerEntry<N, K>(r, e, limbs);
 }
 
 }  // namespace nimbra::engine::field::x86

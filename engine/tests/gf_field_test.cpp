@@ -216,6 +216,23 @@ INSTANTIATE_TEST_SUITE_P(AllSizes, FieldBySize, ::testing::ValuesIn(kGeneratorSi
                            return name;
                          });
 
+TEST(FieldLayout, PowersOfXKeepTheirValuesOverManyCalls) {
+  // A process that computes x^e often moves on to a table after its first
+  // thousand calls; the results must not change on the way.
+  const field::GFField& f = field::GFField::For(607, 273);
+  std::mt19937_64 rng(607);
+  for (int i = 0; i < 1100; ++i) {
+    const Words e = literal::Random(607, rng);
+    Words fast(e.size()), portable(e.size());
+    field::PowerOfXWords(f, e.data(), fast.data());
+    if (i < 1000 && i % 100 != 0) continue;  // the portable path is slow: sample it before
+    field::ForcePortableClmul(true);
+    field::PowerOfXWords(f, e.data(), portable.data());
+    field::ForcePortableClmul(false);
+    ASSERT_EQ(fast, portable) << "call " << i;
+  }
+}
+
 TEST(FieldLayout, ClockingPastTheTopFoldsIntoTheTrinomial) {
   // In the (87, 74) field x^87 = x^13 + 1.
   const auto& f = field::GFField::For(87, 74);

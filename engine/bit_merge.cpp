@@ -1,5 +1,7 @@
 #include "engine/bit_merge.h"
 
+#include <cstring>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define NIMBRA_X86_DEPOSIT 1
@@ -28,8 +30,12 @@ __attribute__((target("bmi2,popcnt"))) void MergeBytesDeposit(std::uint8_t* out,
     const int ones = _mm_popcnt_u32(s);
     pa += 32 - ones;
     pb += ones;
-    for (std::size_t j = 0; j < 4 && i + j < count; ++j)
-      out[i + j] = static_cast<std::uint8_t>(r >> (8 * j));
+    if (i + 4 <= count) {
+      std::memcpy(out + i, &r, 4);  // x86 is little-endian
+    } else {
+      for (std::size_t j = 0; i + j < count; ++j)
+        out[i + j] = static_cast<std::uint8_t>(r >> (8 * j));
+    }
   }
 }
 

@@ -221,10 +221,12 @@ struct Kernel {
     for (int c = 0; c < 2 * P - 1; ++c) {
       __m128i lo = _mm_setzero_si128(), hi = _mm_setzero_si128(), mid = _mm_setzero_si128();
 #pragma GCC unroll 40
-      for (int i = c < P ? 0 : c - P + 1; i <= c && i < P; ++i) {
-        lo = _mm_xor_si128(lo, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x00));
-        hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[c - i], 0x11));
-        mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[c - i], 0x00));
+      for (int i = 0; i < P; ++i) {
+        const int j = c - i;
+        if (j < 0 || j >= P) continue;
+        lo = _mm_xor_si128(lo, _mm_clmulepi64_si128(pa[i], pb[j], 0x00));
+        hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
+        mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
       }
       const __m128i m = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
       const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), m));

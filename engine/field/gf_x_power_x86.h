@@ -2,7 +2,7 @@
 
 // x^e in the fields of the kernels: a squaring chain beside a square-root
 // chain, the same through the reciprocal trinomial, and a table of
-// x^(d 2^(8c)) for the field whose chains are shortest.
+// x^(d 2^(8c)) for a process that computes many powers in one field.
 
 #include <atomic>
 #include <cstddef>

@@ -11,12 +11,6 @@ namespace nimbra::engine::bit_merge {
 
 namespace {
 
-// Bits p .. p+31 of a bit array of 32-bit words, bit 0 first.
-std::uint32_t Bits32(const std::uint32_t* words, std::size_t p) {
-  const std::uint64_t x = (std::uint64_t{words[(p >> 5) + 1]} << 32) | words[p >> 5];
-  return static_cast<std::uint32_t>(x >> (p & 31));
-}
-
 #ifdef NIMBRA_X86_DEPOSIT
 __attribute__((target("bmi2,popcnt"))) void MergeBytesDeposit(std::uint8_t* out,
                                                               const std::uint32_t* sel,

@@ -45,6 +45,13 @@ inline int PopCount(std::uint32_t x) {
   return static_cast<int>((x * 0x01010101u) >> 24);
 }
 
+// Bits p .. p+31 of a bit array of 32-bit words, bit 0 first; the word
+// after the one holding bit p must be readable.
+inline std::uint32_t Bits32(const std::uint32_t* words, std::size_t p) {
+  const std::uint64_t x = (std::uint64_t{words[(p >> 5) + 1]} << 32) | words[p >> 5];
+  return static_cast<std::uint32_t>(x >> (p & 31));
+}
+
 // The low bits of x placed, in order, at the set bits of the 8-bit mask m.
 inline std::uint32_t Deposit8(std::uint32_t m, std::uint32_t x) {
   return kDeposit[0][m][x & 15] | kDeposit[1][m][(x >> 4) & 15];

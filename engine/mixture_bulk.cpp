@@ -20,6 +20,26 @@ namespace {
 constexpr std::size_t kRun = 256;
 constexpr std::size_t kRunWords = kRun / 4;
 
+// Output bytes per run of the byte keystream: a block and the bytes dropped
+// before it fit in one.
+constexpr std::size_t kByteRun = 512;
+
+// The ones among bits 0 .. count - 1 of a bit array.
+std::size_t OnesBelow(const std::uint32_t* bits, std::size_t count) {
+  std::size_t ones = 0;
+  for (std::size_t w = 0; w < count / 32; ++w) ones += static_cast<std::size_t>(PopCount(bits[w]));
+  if (count % 32)
+    ones += static_cast<std::size_t>(PopCount(bits[count / 32] & ((1u << (count % 32)) - 1)));
+  return ones;
+}
+
+// to: bits from .. from + count - 1 of a bit array, from bit 0. The source
+// must be readable through word (from + count + 31) / 32.
+void BitsFrom(const std::uint32_t* bits, std::size_t from, std::size_t count, std::uint32_t* to) {
+  for (std::size_t w = 0; w < (count + 31) / 32; ++w)
+    to[w] = bit_merge::Bits32(bits, from + 32 * w);
+}
+
 }  // namespace
 
 void TS3MixtureGenerator::TakeWords(int i, std::size_t bits, std::uint32_t* words) {
@@ -64,9 +84,7 @@ void TS3MixtureGenerator::OutputBits(std::uint8_t* out, std::size_t count) {
     const std::size_t bits = 8 * run;
     TakeWords(0, bits, sel);
     if (bits % 32) sel[bits / 32] &= (1u << (bits % 32)) - 1;
-    std::size_t ones = 0;
-    for (std::size_t w = 0; w < (bits + 31) / 32; ++w)
-      ones += static_cast<std::size_t>(PopCount(sel[w]));
+    const std::size_t ones = OnesBelow(sel, bits);
     TakeWords(1, bits - ones, from2);
     TakeWords(2, ones, from3);
     bit_merge::MergeBytes(out + done, sel, from2, from3, run);
@@ -81,32 +99,6 @@ void TS3MixtureGenerator::XorOutputBits8(std::uint8_t* data, std::size_t count) 
     for (std::size_t i = 0; i < run; ++i) data[done + i] ^= bits[i];
   }
 }
-
-namespace {
-
-// Output bytes per run of the byte keystream: a block and the bytes dropped
-// before it fit in one.
-constexpr std::size_t kByteRun = 512;
-
-// The ones among bits 0 .. count - 1 of a bit array.
-std::size_t OnesBelow(const std::uint32_t* bits, std::size_t count) {
-  std::size_t ones = 0;
-  for (std::size_t w = 0; w < count / 32; ++w) ones += static_cast<std::size_t>(PopCount(bits[w]));
-  if (count % 32)
-    ones += static_cast<std::size_t>(PopCount(bits[count / 32] & ((1u << (count % 32)) - 1)));
-  return ones;
-}
-
-// to: bits from .. from + count - 1 of a bit array, from bit 0. The source
-// must be readable through word (from + count + 31) / 32.
-void BitsFrom(const std::uint32_t* bits, std::size_t from, std::size_t count, std::uint32_t* to) {
-  const std::uint32_t* at = bits + from / 32;
-  const auto shift = static_cast<unsigned>(from % 32);
-  for (std::size_t w = 0; w < (count + 31) / 32; ++w)
-    to[w] = static_cast<std::uint32_t>(((std::uint64_t{at[w + 1]} << 32) | at[w]) >> shift);
-}
-
-}  // namespace
 
 void TS3MixtureGenerator::DropThenXorOutputBytes(std::size_t drop, std::uint8_t* data,
                                                  std::size_t count) {

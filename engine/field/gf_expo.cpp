@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/field/gf_kernel.h"
+#include "engine/field/sliding_windows.h"
 
 namespace nimbra::engine::field {
 
@@ -56,25 +57,13 @@ void SlidingPower(const GFField& f, const u64* b, const u64* e, std::size_t limb
   std::memcpy(odd[0].data(), b, f.Limbs() * sizeof(u64));
   for (std::size_t i = 1; i < count; ++i) f.Mul(odd[i].data(), odd[i - 1].data(), b2.data());
 
-  long i = TopBit(e, limbs);
-  bool first = true;
-  while (i >= 0) {
-    if (!GFField::Bit(e, static_cast<u64>(i))) {
-      f.Sqr(r, r);
-      --i;
-      continue;
-    }
-    long j = i - width + 1 < 0 ? 0 : i - width + 1;
-    while (!GFField::Bit(e, static_cast<u64>(j))) ++j;
-    const unsigned v = GetBits(e, limbs, static_cast<std::size_t>(j), static_cast<int>(i - j + 1));
-    if (first) {
-      std::memcpy(r, odd[v >> 1].data(), f.Limbs() * sizeof(u64));
-      first = false;
-    } else {
-      f.SqrTimes(r, r, static_cast<int>(i - j + 1));
-      f.Mul(r, r, odd[v >> 1].data());
-    }
-    i = j - 1;
+  SlidingWindows windows(e, limbs, width);
+  std::memcpy(r, odd[windows.First() >> 1].data(), f.Limbs() * sizeof(u64));
+  int squarings = 0;
+  unsigned v = 0;
+  while (windows.Next(squarings, v)) {
+    if (squarings > 0) f.SqrTimes(r, r, squarings);
+    if (v != 0) f.Mul(r, r, odd[v >> 1].data());
   }
 }
 

@@ -9,12 +9,6 @@
 // straight-line code.
 namespace nimbra::engine::field {
 
-// Window width of the general-base exponentiation: balances the 2^(w-1)
-// table products against one product per w + 1 exponent bits.
-constexpr int SlidingWindowWidth(int n) {
-  return n > 1000 ? 6 : (n > 250 ? 5 : 4);
-}
-
 struct GFKernel {
   void (*mul)(std::uint64_t* r, const std::uint64_t* a, const std::uint64_t* b);
   void (*sqr)(std::uint64_t* r, const std::uint64_t* a);

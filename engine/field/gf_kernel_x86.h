@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "engine/field/gf_kernel.h"
+#include "engine/field/sliding_windows.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -291,29 +292,14 @@ struct Kernel {
     Sqr(square, b);
     std::memcpy(odd[0], b, sizeof odd[0]);
     for (int i = 1; i < count; ++i) Mul(odd[i], odd[i - 1], square);
-    auto bit = [&](long t) { return (e[t >> 6] >> (t & 63)) & 1; };
-    long i = static_cast<long>(64 * limbs) - 1;
-    while (i >= 0 && !bit(i)) --i;
-    __m128i x[kPairs] = {};
-    bool first = true;
-    while (i >= 0) {
-      if (!bit(i)) {
-        SquareStep(x);
-        --i;
-        continue;
-      }
-      long j = i - width + 1 < 0 ? 0 : i - width + 1;
-      while (!bit(j)) ++j;
-      unsigned v = 0;
-      for (long t = i; t >= j; --t) v = (v << 1) | static_cast<unsigned>(bit(t));
-      if (first) {
-        Load(odd[v >> 1], x);
-        first = false;
-      } else {
-        for (long c = j; c <= i; ++c) SquareStep(x);
-        MulStep(x, odd[v >> 1]);
-      }
-      i = j - 1;
+    SlidingWindows windows(e, limbs, width);
+    __m128i x[kPairs];
+    Load(odd[windows.First() >> 1], x);
+    int squarings = 0;
+    unsigned v = 0;
+    while (windows.Next(squarings, v)) {
+      for (int c = 0; c < squarings; ++c) SquareStep(x);
+      if (v != 0) MulStep(x, odd[v >> 1]);
     }
     Store(x, r);
   }

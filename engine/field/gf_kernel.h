@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Field kernels specialised at compile time for the trinomials of the
 // register table, on the carry-less multiply instruction: the limb count and
@@ -27,5 +28,10 @@ struct GFKernel {
 // The kernel of the field (n, m), or null when there is none (another
 // trinomial, or a processor without carry-less multiplies or AVX).
 const GFKernel* PclmulKernelFor(int n, int m);
+
+// Every kernel of the field (n, m) this processor can run, the one above
+// first; they give the same results by different routes, which the tests
+// hold to each other.
+std::vector<const GFKernel*> PclmulKernelVariants(int n, int m);
 
 }  // namespace nimbra::engine::field

@@ -1,8 +1,13 @@
 // Picks the kernel of a field for the processor at hand.
 #include "engine/field/gf_kernel_x86.h"
 
+#include <cpuid.h>
+
+#include <vector>
+
 #include "engine/field/clmul.h"
 #include "engine/field/gf_kernel.h"
+#include "engine/field/gf_quad_kernel_x86.h"
 #include "engine/field/gf_x_power_x86.h"
 
 namespace nimbra::engine::field {
@@ -12,46 +17,91 @@ namespace nimbra::engine::field {
 namespace {
 
 using x86::Kernel;
+using x86::QuadKernel;
 using x86::ReciprocalXPowerEntry;
 using x86::SplitXPowerEntry;
 using x86::TableAfterWarmUpEntry;
 
 // Bit extraction is one fast instruction from AMD family 19h and on Intel
-// processors; AMD's family 17h and earlier compute it in microcode.
+// processors; AMD's family 17h and earlier compute it in microcode. The
+// chains that use it are built for AVX2 too, which such processors have.
 bool HasFastExtract() {
-  static const bool fast = __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("amdfam17h") &&
-                           !__builtin_cpu_is("amdfam15h");
+  static const bool fast = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2") &&
+                           !__builtin_cpu_is("amdfam17h") && !__builtin_cpu_is("amdfam15h");
   return fast;
 }
 
-// The share of roots balances the two chains.
-template <int N, int K>
-constexpr int kRootWindows = (N * 55 / 100) / 6;
+// The 256-bit carry-less multiply (leaf 7, ECX bit 10), read from CPUID
+// directly: the compiler's own feature list leaves it out on some
+// processors that have it.
+bool HasQuadSquares() {
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __builtin_cpu_supports("avx2") && __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 &&
+           (c & (1u << 10)) != 0;
+  }();
+  return has;
+}
 
-template <int N, int K, auto XPower>
+// The share of roots that balances the two chains (measured): the 256-bit
+// squarings cost less, so they take a larger share of the bits, the more so
+// in the largest field.
+template <int N>
+constexpr int kRootWindows = (N * 55 / 100) / 6;
+template <int N>
+constexpr int kQuadRootWindows = (N * (N > 2048 ? 45 : 50) / 100) / 6;
+
+// The 256-bit squarings pay where a value fills its registers (the 1279-
+// and 2281-bit fields); with 9 or 10 limbs in 12 they are slower.
+template <int N>
+constexpr bool kFillsQuads = N > 256 && (N + 63) / 64 % 4 == 0;
+
+// Squarer gives the squaring runs and shifts (128- or 256-bit registers).
+template <int N, int K, auto XPower, template <int, int> class Squarer = Kernel>
 constexpr GFKernel kOps{
-    &Kernel<N, K>::Mul,  &Kernel<N, K>::Sqr, &Kernel<N, K>::SqrTimes, &Kernel<N, K>::MulX, XPower,
+    &Kernel<N, K>::Mul,  &Kernel<N, K>::Sqr, &Squarer<N, K>::SqrTimes, &Squarer<N, K>::MulX, XPower,
     &Kernel<N, K>::Power};
 
-// The operations of the field x^N + x^K + 1. Where bit extraction is fast
-// and the trinomial (or its reciprocal) has odd exponents, far enough apart
-// for one fold per shift, square roots share the work of the squarings in
-// x^e. The 607-bit field moves on to a table of 1.5 MB once a process has
-// used x^e often; elsewhere a table would save little (1279 bits: 6.5 MB,
-// its products costing about what the squarings they replace cost).
-template <int N, int K>
-const GFKernel* OpsFor() {
+// x^e by a squaring chain beside a root chain, where the trinomial (or its
+// reciprocal) has odd exponents far enough apart for one fold per shift;
+// null elsewhere. The 607-bit field moves on to a table of 1.5 MB once a
+// process has used x^e often; elsewhere a table would save little (1279
+// bits: 6.5 MB, its products costing more than the chains they replace).
+template <int N, int K, template <int, int> class Squarer, int kRoots>
+const GFKernel* ChainOps() {
   if constexpr (N == 607) {
-    if (HasFastExtract())
-      return &kOps<N, K,
-                   &TableAfterWarmUpEntry<N, K, &ReciprocalXPowerEntry<N, K, kRootWindows<N, K>>>>;
-    return &kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower>>;
+    return &kOps<N, K, &TableAfterWarmUpEntry<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>>,
+                 Squarer>;
   } else if constexpr (N % 2 == 1 && K % 2 == 1 && K + 64 <= N) {
-    if (HasFastExtract()) return &kOps<N, K, &SplitXPowerEntry<N, K, kRootWindows<N, K>>>;
+    return &kOps<N, K, &SplitXPowerEntry<N, K, kRoots, Squarer>, Squarer>;
   } else if constexpr (N % 2 == 1 && (N - K) % 2 == 1 && K >= 64) {
-    if (HasFastExtract()) return &kOps<N, K, &ReciprocalXPowerEntry<N, K, kRootWindows<N, K>>>;
+    return &kOps<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>, Squarer>;
+  } else {
+    return nullptr;
   }
-  return &kOps<N, K, &Kernel<N, K>::XPower>;
+}
+
+// Every kernel of the field x^N + x^K + 1 this processor can run, fastest
+// first. They differ only in how they compute x^e.
+template <int N, int K>
+const std::vector<const GFKernel*>& VariantsFor() {
+  static const std::vector<const GFKernel*> variants = [] {
+    std::vector<const GFKernel*> v;
+    if (HasFastExtract()) {
+      if constexpr (kFillsQuads<N>) {
+        if (HasQuadSquares()) v.push_back(ChainOps<N, K, QuadKernel, kQuadRootWindows<N>>());
+      }
+      v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>>());
+    }
+    if constexpr (N == 607) {
+      v.push_back(&kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower>>);
+    } else {
+      v.push_back(&kOps<N, K, &Kernel<N, K>::XPower>);
+    }
+    std::erase(v, nullptr);
+    return v;
+  }();
+  return variants;
 }
 
 bool HasKernelInstructions() {
@@ -62,27 +112,43 @@ bool HasKernelInstructions() {
 
 }  // namespace
 
-const GFKernel* PclmulKernelFor(int n, int m) {
-  if (!HasKernelInstructions()) return nullptr;
+std::vector<const GFKernel*> PclmulKernelVariants(int n, int m) {
+  if (!HasKernelInstructions()) return {};
   switch (n) {
     case 87:
-      return m == 74 ? OpsFor<87, 13>() : nullptr;
+      if (m == 74) return VariantsFor<87, 13>();
+      break;
     case 127:
-      return m == 97 ? OpsFor<127, 30>() : nullptr;
+      if (m == 97) return VariantsFor<127, 30>();
+      break;
     case 521:
-      return m == 158 ? OpsFor<521, 363>() : nullptr;
+      if (m == 158) return VariantsFor<521, 363>();
+      break;
     case 607:
-      return m == 273 ? OpsFor<607, 334>() : nullptr;
+      if (m == 273) return VariantsFor<607, 334>();
+      break;
     case 1279:
-      return m == 418 ? OpsFor<1279, 861>() : nullptr;
+      if (m == 418) return VariantsFor<1279, 861>();
+      break;
     case 2281:
-      return m == 915 ? OpsFor<2281, 1366>() : nullptr;
+      if (m == 915) return VariantsFor<2281, 1366>();
+      break;
     default:
-      return nullptr;
+      break;
   }
+  return {};
+}
+
+const GFKernel* PclmulKernelFor(int n, int m) {
+  const std::vector<const GFKernel*> variants = PclmulKernelVariants(n, m);
+  return variants.empty() ? nullptr : variants.front();
 }
 
 #else
+
+std::vector<const GFKernel*> PclmulKernelVariants(int, int) {
+  return {};
+}
 
 const GFKernel* PclmulKernelFor(int, int) {
   return nullptr;

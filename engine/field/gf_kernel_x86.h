@@ -33,6 +33,9 @@ struct Kernel {
   static constexpr int L = (N + 63) / 64;
   static constexpr int kTop = N - 64 * (L - 1);  // coefficients in the last limb
   static constexpr int kPairs = (L + 1) / 2;
+  // A reduced value as the chains of x^e hold it: kRegs registers.
+  using Reg = __m128i;
+  static constexpr int kRegs = kPairs;
   static_assert(N > 64 && K > 0 && K < N);
 
   // Limbs i and i + 1 of a value held as Count limb pairs (one pair per

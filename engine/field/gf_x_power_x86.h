@@ -12,10 +12,13 @@
 
 #include "engine/field/bit_reverse.h"
 #include "engine/field/gf_kernel_x86.h"
+#include "engine/field/gf_quad_kernel_x86.h"
 #include "engine/field/gf_root.h"
 
 #if defined(__x86_64__)
-#define NIMBRA_SPLIT_TARGET __attribute__((target("pclmul,sse4.1,avx,bmi2")))
+// Both squaring kernels inline into the chains: their instructions, AVX2
+// and bit extraction (which only processors with AVX2 have).
+#define NIMBRA_SPLIT_TARGET __attribute__((target("pclmul,sse4.1,avx,avx2,vpclmulqdq,bmi2")))
 
 namespace nimbra::engine::field::x86 {
 
@@ -25,52 +28,54 @@ namespace nimbra::engine::field::x86 {
 // is their product. As x^(2^N) = x, the high part x^(sum e_t 2^t) equals
 // x^(sum e_t 2^(t-N)), which roots build from the lowest of those bits up:
 // for each six-bit window v, a multiplication by x^v, then six roots.
-template <int N, int K, int kRootWindows>
+// Squarer is the kernel family of the squaring chain (Kernel or QuadKernel).
+template <int N, int K, int kRootWindows, template <int, int> class Squarer>
 NIMBRA_SPLIT_TARGET void SplitXPower(u64* r, const u64* e) {
   using Root = RootOps<N, K>;
-  using Kn = Kernel<N, K>;
-  constexpr int L = Kn::L, kPairs = Kn::kPairs;
+  using Sq = Squarer<N, K>;
+  constexpr int L = Kernel<N, K>::L;
   constexpr int h = N - 6 * kRootWindows;  // bits below h go to the squarings
   constexpr int kSquareWindows = (h + 5) / 6;
   static_assert(h > 6 && kRootWindows > 0);
   constexpr int top_pos = 6 * (kSquareWindows - 1);
-  __m128i x[kPairs];
-#pragma GCC unroll 40
-  for (int p = 0; p < kPairs; ++p) x[p] = _mm_setzero_si128();
-  const unsigned v = Kn::Window6(e, L, top_pos) & ((1u << (h - top_pos)) - 1);
-  x[0] = _mm_cvtsi64_si128(static_cast<long long>(u64{1} << v));
+  const auto window = [e](int pos) {
+    return Kernel<N, K>::Window6(e, L, static_cast<std::size_t>(pos));
+  };
+  typename Sq::Reg x[Sq::kRegs];
+  u64 start[L] = {u64{1} << (window(top_pos) & ((1u << (h - top_pos)) - 1))};
+  Sq::Load(start, x);
   u64 root[L] = {1}, spare[L];
   constexpr int steps = kSquareWindows - 1 > kRootWindows ? kSquareWindows - 1 : kRootWindows;
   // One squaring next to one root, so that the processor finds work of
   // both chains within its reordering window.
   for (int i = 0; i < steps; ++i) {
     if (i < kRootWindows && i < kSquareWindows - 1) {
-      const unsigned w = Kn::Window6(e, L, static_cast<std::size_t>(h + 6 * i));
+      const unsigned w = window(h + 6 * i);
       if (w != 0) Root::MulX(root, w);
       for (int c = 0; c < 3; ++c) {
-        Kn::SquareStep(x);
+        Sq::SquareStep(x);
         Root::Sqrt(spare, root);
-        Kn::SquareStep(x);
+        Sq::SquareStep(x);
         Root::Sqrt(root, spare);
       }
-      const unsigned u = Kn::Window6(e, L, static_cast<std::size_t>(top_pos - 6 * (i + 1)));
-      if (u != 0) Kn::MulXStep(x, u);
+      const unsigned u = window(top_pos - 6 * (i + 1));
+      if (u != 0) Sq::MulXStep(x, u);
     } else if (i < kRootWindows) {
-      const unsigned w = Kn::Window6(e, L, static_cast<std::size_t>(h + 6 * i));
+      const unsigned w = window(h + 6 * i);
       if (w != 0) Root::MulX(root, w);
       for (int c = 0; c < 3; ++c) {
         Root::Sqrt(spare, root);
         Root::Sqrt(root, spare);
       }
     } else {
-      for (int c = 0; c < 6; ++c) Kn::SquareStep(x);
-      const unsigned u = Kn::Window6(e, L, static_cast<std::size_t>(top_pos - 6 * (i + 1)));
-      if (u != 0) Kn::MulXStep(x, u);
+      for (int c = 0; c < 6; ++c) Sq::SquareStep(x);
+      const unsigned u = window(top_pos - 6 * (i + 1));
+      if (u != 0) Sq::MulXStep(x, u);
     }
   }
   u64 low[L];
-  Kn::Store(x, low);
-  Kn::Mul(r, root, low);
+  Sq::Store(x, low);
+  Kernel<N, K>::Mul(r, root, low);
 }
 
 // Copies an exponent below 2^N into L limbs; false when it is not below.
@@ -85,11 +90,11 @@ bool ExponentBelow(const u64* e, std::size_t limbs, u64* out) {
   return top == 64 || (out[L - 1] >> (top % 64)) == 0;
 }
 
-template <int N, int K, int kRootWindows>
+template <int N, int K, int kRootWindows, template <int, int> class Squarer>
 void SplitXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
   u64 exponent[(N + 63) / 64];
   if (!ExponentBelow<N>(e, limbs, exponent)) return Kernel<N, K>::XPower(r, e, limbs);
-  SplitXPower<N, K, kRootWindows>(r, exponent);
+  SplitXPower<N, K, kRootWindows, Squarer>(r, exponent);
 }
 
 // With K even, sqrt(x) is a dense element, so the roots are taken in the
@@ -97,7 +102,7 @@ void SplitXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
 // is y^(-c) there, the polynomial x^(N-1) b(1/x), which is b's coefficients
 // in reverse order, is x^(N-1+c) in the field of x. So x^e is y^d reversed,
 // for d = (N - 1) - e modulo 2^N - 1, the order of every non-zero element.
-template <int N, int K, int kRootWindows>
+template <int N, int K, int kRootWindows, template <int, int> class Squarer>
 void ReciprocalXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
   constexpr int L = (N + 63) / 64;
   u64 d[L];
@@ -119,7 +124,7 @@ void ReciprocalXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
     if constexpr (top < 64) d[L - 1] &= (u64{1} << top) - 1;
   }
   u64 y[L], reversed[L];
-  SplitXPower<N, N - K, kRootWindows>(y, d);
+  SplitXPower<N, N - K, kRootWindows, Squarer>(y, d);
   // Reversing all 64 L bits puts coefficient N - 1 - i at bit i + 64 L - N.
   for (int i = 0; i < L; ++i) reversed[i] = Reverse64(y[L - 1 - i]);
   constexpr int s = 64 * L - N;

@@ -67,18 +67,27 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
     if (top < 64) p.back() &= (1ull << top) - 1;
     inputs.push_back(p);
   }
-  auto run = [&](bool portable) {
-    field::ForcePortableClmul(portable);
+  // The field's operations by the portable path, then by every kernel this
+  // processor can run (they square and shift on registers of different
+  // widths).
+  auto run = [&](const field::GFKernel* kernel) {
+    field::ForcePortableClmul(kernel == nullptr);
     std::vector<field::Poly> out;
     for (const auto& a : inputs) {
       for (int count : {1, 7}) {
         field::Poly r(f().Limbs());
-        f().SqrTimes(r.data(), a.data(), count);
+        if (kernel != nullptr)
+          kernel->sqr_times(r.data(), a.data(), count);
+        else
+          f().SqrTimes(r.data(), a.data(), count);
         out.push_back(r);
       }
       field::Poly r(f().Limbs());
       for (unsigned u : {1u, 37u, 63u}) {
-        f().MulXPower(r.data(), a.data(), u);
+        if (kernel != nullptr)
+          kernel->mul_x(r.data(), a.data(), u);
+        else
+          f().MulXPower(r.data(), a.data(), u);
         out.push_back(r);
       }
       f().Mul(r.data(), a.data(), ones.data());
@@ -89,7 +98,9 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
     field::ForcePortableClmul(false);
     return out;
   };
-  EXPECT_EQ(run(false), run(true));
+  const auto expected = run(nullptr);
+  for (const field::GFKernel* kernel : field::PclmulKernelVariants(n(), m()))
+    EXPECT_EQ(run(kernel), expected);
 }
 
 TEST_P(FieldBySize, PowerOfXMatchesRegisterClocking) {
@@ -155,18 +166,24 @@ TEST_P(FieldBySize, PowerOfXAgreesAcrossTheExponentRange) {
                                      masked(random),
                                      masked(low_half),
                                      masked(high_half)};
+  // Every kernel this processor can run: each takes its own route to x^e.
+  const std::vector<const field::GFKernel*> kernels = field::PclmulKernelVariants(n(), m());
   for (const field::Poly& e : exponents) {
-    Words words(static_cast<std::size_t>(literal::WordCount(n()))), fast(words.size()),
-        portable(words.size());
+    Words words(static_cast<std::size_t>(literal::WordCount(n()))), portable(words.size());
     f().ToWords(e.data(), words.data());
-    field::PowerOfXWords(f(), words.data(), fast.data());
     field::ForcePortableClmul(true);
     field::PowerOfXWords(f(), words.data(), portable.data());
     field::ForcePortableClmul(false);
-    EXPECT_EQ(fast, portable) << "exponent limb 0 = " << e[0];
+    for (std::size_t k = 0; k < kernels.size(); ++k) {
+      field::Poly r(limbs);
+      kernels[k]->x_power(r.data(), e.data(), limbs);
+      Words fast(words.size());
+      f().ToWords(r.data(), fast.data());
+      EXPECT_EQ(fast, portable) << "kernel " << k << ", exponent limb 0 = " << e[0];
+    }
   }
   // Exponents of 2^n and beyond: x^(2^n) is x again.
-  if (const field::GFKernel* kernel = f().Kernel()) {
+  for (const field::GFKernel* kernel : kernels) {
     for (unsigned long long low : {0ull, 1ull}) {
       field::Poly e(limbs + 1), r(limbs);
       e[0] = low;

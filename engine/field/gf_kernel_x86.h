@@ -55,7 +55,10 @@ struct Kernel {
   // reduced values) held as L limb pairs; r has kPairs pairs, padding zero.
   // x^N = x^K + 1 turns t = lo + x^N h into lo + g + (x^K g mod x^N), g being
   // h + (h >> (N - K)) + (h >> 2 (N - K)) + ...: shifts by constants on
-  // registers, with no fold waiting on the one before.
+  // registers, with no fold waiting on the one before. kSquare: t is a
+  // square, so its coefficients at odd positions, among them bit 63 of every
+  // limb, are zero.
+  template <bool kSquare = false>
   NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Reduce(const __m128i* t, __m128i* r) {
     __m128i g[kPairs];
     constexpr int d = N - K;
@@ -66,7 +69,9 @@ struct Kernel {
 #pragma GCC unroll 40
       for (int p = kPairs - 1; p >= 0; --p) {
         __m128i v = Limbs<L>(t, qn + 2 * p);
-        if constexpr (sn != 0) {
+        if constexpr (kSquare && sn == 63) {
+          v = _mm_slli_epi64(Limbs<L>(t, qn + 2 * p + 1), 1);
+        } else if constexpr (sn != 0) {
           v = _mm_or_si128(_mm_srli_epi64(v, sn),
                            _mm_slli_epi64(Limbs<L>(t, qn + 2 * p + 1), 64 - sn));
         }
@@ -91,7 +96,9 @@ struct Kernel {
 #pragma GCC unroll 40
         for (int p = 0; p < kPairs; ++p) {
           __m128i v = Limbs<L>(t, q + 2 * p);
-          if (s != 0) {
+          if (kSquare && s == 63) {
+            v = _mm_slli_epi64(Limbs<L>(t, q + 2 * p + 1), 1);
+          } else if (s != 0) {
             v = _mm_or_si128(_mm_srli_epi64(v, s),
                              _mm_slli_epi64(Limbs<L>(t, q + 2 * p + 1), 64 - s));
           }
@@ -138,7 +145,7 @@ struct Kernel {
       t[2 * p] = _mm_clmulepi64_si128(x[p], x[p], 0x00);
       t[2 * p + 1] = _mm_clmulepi64_si128(x[p], x[p], 0x11);
     }
-    Reduce(t, x);
+    Reduce<true>(t, x);
   }
 
   // x := x * x^u for 0 < u < 64: the shifted value has at most one limb

@@ -56,11 +56,20 @@ struct QuadKernel {
   // registers. With t = lo + x^N h, x^N = x^K + 1 gives lo + g + (x^K g mod
   // x^N), g = h + (h >> d) + (h >> 2d) + ... for d = N - K. g is summed by
   // doubling, g += g >> s for s = d, 2d, 4d, ...: a few levels, where term
-  // by term each fold would wait on the one before.
+  // by term each fold would wait on the one before. kSquare: t is a square,
+  // its odd coefficients zero.
+  template <bool kSquare = false>
   NIMBRA_QUAD_TARGET NIMBRA_INLINE static void Reduce(const __m256i* t, __m256i* r) {
     __m256i g[kRegs];
 #pragma GCC unroll 40
-    for (int p = 0; p < kRegs; ++p) g[p] = Bits<2 * kRegs>(t, N + 256 * p);
+    for (int p = 0; p < kRegs; ++p) {
+      // With N = 63 mod 64 the low part of each limb of h is bit 63, odd,
+      // so a square's h is its limbs from x^(N+1) on, shifted by one.
+      if constexpr (kSquare && N % 64 == 63)
+        g[p] = _mm256_slli_epi64(View<2 * kRegs>(t, (N + 1) / 64 + 4 * p), 1);
+      else
+        g[p] = Bits<2 * kRegs>(t, N + 256 * p);
+    }
       // h, hence g, has degree at most N - 2.
 #pragma GCC unroll 8
     for (int s = N - K; s <= N - 2; s *= 2) {
@@ -116,7 +125,7 @@ struct QuadKernel {
       t[2 * p] = _mm256_clmulepi64_epi128(s, s, 0x00);
       t[2 * p + 1] = _mm256_clmulepi64_epi128(s, s, 0x11);
     }
-    Reduce(t, x);
+    Reduce<true>(t, x);
   }
 
   // x := x * x^u for 0 < u < 64: at most one limb lands above the field.

@@ -2,8 +2,11 @@
 // arithmetic, OpenSSL's BN_GF2m_mod_exp_arr on the same trinomial field with
 // the same exponent and base, and the register-clocked algorithm (word-shifted
 // register, tables built by clocking, rebuilt on every call). After the runs
-// a table gives the engine's speed-up over each of the other two; on a shared
-// machine, --benchmark_repetitions=5 steadies it (the best run of each counts).
+// a table gives the engine's speed-up over each of the other two, from the
+// best run of each. On a shared machine whose speed drifts, run
+// --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true: the
+// runs of every benchmark are then spread over the whole session, so a slow
+// spell does not fall on one side of a ratio only.
 
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>

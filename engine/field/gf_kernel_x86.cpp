@@ -56,26 +56,31 @@ constexpr int kQuadRootWindows = (N * (N > 2048 ? 45 : 50) / 100) / 6;
 template <int N>
 constexpr bool kFillsQuads = N > 256 && (N + 63) / 64 % 4 == 0;
 
-// Squarer gives the squaring runs and shifts (128- or 256-bit registers).
-template <int N, int K, auto XPower, template <int, int> class Squarer = Kernel>
-constexpr GFKernel kOps{
-    &Kernel<N, K>::Mul,  &Kernel<N, K>::Sqr, &Squarer<N, K>::SqrTimes, &Squarer<N, K>::MulX, XPower,
-    &Kernel<N, K>::Power};
+// Squarer gives the squaring runs and shifts (128- or 256-bit registers),
+// kWide the products.
+template <int N, int K, auto XPower, template <int, int> class Squarer = Kernel, bool kWide = false>
+constexpr GFKernel kOps{&Kernel<N, K, kWide>::Mul,
+                        &Kernel<N, K>::Sqr,
+                        &Squarer<N, K>::SqrTimes,
+                        &Squarer<N, K>::MulX,
+                        XPower,
+                        &Kernel<N, K, kWide>::Power};
 
 // x^e by a squaring chain beside a root chain, where the trinomial (or its
 // reciprocal) has odd exponents far enough apart for one fold per shift;
 // null elsewhere. The 607-bit field moves on to a table of 1.5 MB once a
 // process has used x^e often; elsewhere a table would save little (1279
 // bits: 6.5 MB, its products costing more than the chains they replace).
-template <int N, int K, template <int, int> class Squarer, int kRoots>
+template <int N, int K, template <int, int> class Squarer, int kRoots, bool kWide>
 const GFKernel* ChainOps() {
   if constexpr (N == 607) {
-    return &kOps<N, K, &TableAfterWarmUpEntry<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>>,
-                 Squarer>;
+    return &kOps<N, K,
+                 &TableAfterWarmUpEntry<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>, kWide>,
+                 Squarer, kWide>;
   } else if constexpr (N % 2 == 1 && K % 2 == 1 && K + 64 <= N) {
-    return &kOps<N, K, &SplitXPowerEntry<N, K, kRoots, Squarer>, Squarer>;
+    return &kOps<N, K, &SplitXPowerEntry<N, K, kRoots, Squarer>, Squarer, kWide>;
   } else if constexpr (N % 2 == 1 && (N - K) % 2 == 1 && K >= 64) {
-    return &kOps<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>, Squarer>;
+    return &kOps<N, K, &ReciprocalXPowerEntry<N, K, kRoots, Squarer>, Squarer, kWide>;
   } else {
     return nullptr;
   }
@@ -88,13 +93,18 @@ const std::vector<const GFKernel*>& VariantsFor() {
   static const std::vector<const GFKernel*> variants = [] {
     std::vector<const GFKernel*> v;
     if (HasFastExtract()) {
-      if constexpr (kFillsQuads<N>) {
-        if (HasQuadSquares()) v.push_back(ChainOps<N, K, QuadKernel, kQuadRootWindows<N>>());
+      if constexpr (N > 256) {
+        if (HasQuadSquares()) {
+          if constexpr (kFillsQuads<N>)
+            v.push_back(ChainOps<N, K, QuadKernel, kQuadRootWindows<N>, true>());
+          else
+            v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>, true>());
+        }
       }
-      v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>>());
+      v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>, false>());
     }
     if constexpr (N == 607) {
-      v.push_back(&kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower>>);
+      v.push_back(&kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower, false>>);
     } else {
       v.push_back(&kOps<N, K, &Kernel<N, K>::XPower>);
     }
@@ -104,9 +114,11 @@ const std::vector<const GFKernel*>& VariantsFor() {
   return variants;
 }
 
+// The kernels are built for AVX2; processors without it multiply through
+// the generic carry-less path.
 bool HasKernelInstructions() {
-  static const bool has =
-      detail::CpuHasPclmul() && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("avx");
+  static const bool has = detail::CpuHasPclmul() && __builtin_cpu_supports("sse4.1") &&
+                          __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2");
   return has;
 }
 

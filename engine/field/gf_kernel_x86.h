@@ -16,8 +16,9 @@
 #include <immintrin.h>
 // Three-operand (VEX) encodings spare the register copies that the long
 // straight-line sequences would otherwise spend a third of their
-// instructions on.
-#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1,avx")))
+// instructions on. The kernels run where AVX2 is present; only their wide
+// products use the 256-bit carry-less multiply, after its own check.
+#define NIMBRA_KERNEL_TARGET __attribute__((target("pclmul,sse4.1,avx,avx2,vpclmulqdq")))
 // The steps of a chain are inlined into its loop, values staying in
 // registers from one step to the next.
 #define NIMBRA_INLINE __attribute__((always_inline)) inline
@@ -27,8 +28,9 @@ namespace nimbra::engine::field::x86 {
 using u64 = std::uint64_t;
 
 // GF(2)[x] / (x^N + x^K + 1), N > 64. Values live in 128-bit registers as
-// pairs of 64-bit limbs.
-template <int N, int K>
+// pairs of 64-bit limbs. kWide: products take two pair products per
+// 256-bit carry-less multiply.
+template <int N, int K, bool kWide = false>
 struct Kernel {
   static constexpr int L = (N + 63) / 64;
   static constexpr int kTop = N - 64 * (L - 1);  // coefficients in the last limb
@@ -239,12 +241,70 @@ struct Kernel {
         hi = _mm_xor_si128(hi, _mm_clmulepi64_si128(pa[i], pb[j], 0x11));
         mid = _mm_xor_si128(mid, _mm_clmulepi64_si128(fa[i], fb[j], 0x00));
       }
-      const __m128i m = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
-      const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), m));
-      t[c] = _mm_xor_si128(even, carry);
-      carry = _mm_xor_si128(hi, _mm_unpackhi_epi64(m, _mm_setzero_si128()));
+      t[c] = Column(lo, hi, mid, carry);
     }
     t[2 * P - 1] = carry;
+  }
+
+  // Limbs 2c and 2c + 1 of a product from column c's sums of the low, high
+  // and middle halves of its pair products; carry brings in the upper half
+  // of the previous column and takes this one's.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static __m128i Column(__m128i lo, __m128i hi, __m128i mid,
+                                                           __m128i& carry) {
+    const __m128i m = _mm_xor_si128(mid, _mm_xor_si128(lo, hi));
+    const __m128i even = _mm_xor_si128(lo, _mm_unpacklo_epi64(_mm_setzero_si128(), m));
+    const __m128i limbs = _mm_xor_si128(even, carry);
+    carry = _mm_xor_si128(hi, _mm_unpackhi_epi64(m, _mm_setzero_si128()));
+    return limbs;
+  }
+
+  // The sum of a register's two 128-bit lanes.
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static __m128i Fold(__m256i v) {
+    return _mm_xor_si128(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  }
+
+  // PairProduct with two terms of a column per 256-bit multiply: the lanes
+  // hold a_i, a_(i+1) and b_(c-i), b_(c-i-1), and the column's two lane sums
+  // are added at its end. A column of odd length meets a zero pair in its
+  // last multiply.
+  template <int P>
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void WidePairProduct(const __m128i* pa,
+                                                                 const __m128i* pb, __m128i* t) {
+    const __m128i zero = _mm_setzero_si128();
+    __m256i a[P], fa[P], b[P + 1], fb[P + 1];
+#pragma GCC unroll 40
+    for (int i = 0; i < P; ++i) {
+      a[i] = _mm256_set_m128i(i + 1 < P ? pa[i + 1] : zero, pa[i]);
+      fa[i] = _mm256_xor_si256(a[i], _mm256_unpackhi_epi64(a[i], a[i]));
+    }
+#pragma GCC unroll 40
+    for (int k = 0; k <= P; ++k) {
+      b[k] = _mm256_set_m128i(k >= 1 ? pb[k - 1] : zero, k < P ? pb[k] : zero);
+      fb[k] = _mm256_xor_si256(b[k], _mm256_unpackhi_epi64(b[k], b[k]));
+    }
+    __m128i carry = zero;
+#pragma GCC unroll 80
+    for (int c = 0; c < 2 * P - 1; ++c) {
+      __m256i lo = _mm256_setzero_si256(), hi = lo, mid = lo;
+      const int first = c > P - 1 ? c - (P - 1) : 0, last = c < P - 1 ? c : P - 1;
+#pragma GCC unroll 40
+      for (int i = first; i <= last; i += 2) {
+        lo = _mm256_xor_si256(lo, _mm256_clmulepi64_epi128(a[i], b[c - i], 0x00));
+        hi = _mm256_xor_si256(hi, _mm256_clmulepi64_epi128(a[i], b[c - i], 0x11));
+        mid = _mm256_xor_si256(mid, _mm256_clmulepi64_epi128(fa[i], fb[c - i], 0x00));
+      }
+      t[c] = Column(Fold(lo), Fold(hi), Fold(mid), carry);
+    }
+    t[2 * P - 1] = carry;
+  }
+
+  template <int P>
+  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Products(const __m128i* pa, const __m128i* pb,
+                                                          __m128i* t) {
+    if constexpr (kWide)
+      WidePairProduct<P>(pa, pb, t);
+    else
+      PairProduct<P>(pa, pb, t);
   }
 
   // t[0 .. 2 kPairs - 1] := a * b.
@@ -261,9 +321,9 @@ struct Kernel {
         sa[i] = _mm_xor_si128(pa[i], pa[i + H]);
         sb[i] = _mm_xor_si128(pb[i], pb[i + H]);
       }
-      PairProduct<H>(pa, pb, t);
-      PairProduct<H>(pa + H, pb + H, t + 2 * H);
-      PairProduct<H>(sa, sb, mid);
+      Products<H>(pa, pb, t);
+      Products<H>(pa + H, pb + H, t + 2 * H);
+      Products<H>(sa, sb, mid);
       // The middle term first: the sum overlaps both halves it is made of.
 #pragma GCC unroll 80
       for (int j = 0; j < 2 * H; ++j)
@@ -271,7 +331,7 @@ struct Kernel {
 #pragma GCC unroll 80
       for (int j = 0; j < 2 * H; ++j) t[H + j] = _mm_xor_si128(t[H + j], mid[j]);
     } else {
-      PairProduct<kPairs>(pa, pb, t);
+      Products<kPairs>(pa, pb, t);
     }
   }
 

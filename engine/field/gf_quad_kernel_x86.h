@@ -13,7 +13,7 @@
 #include "engine/field/gf_kernel_x86.h"
 
 #if defined(__x86_64__)
-#define NIMBRA_QUAD_TARGET __attribute__((target("pclmul,avx,avx2,vpclmulqdq")))
+#define NIMBRA_QUAD_TARGET NIMBRA_KERNEL_TARGET
 
 namespace nimbra::engine::field::x86 {
 
@@ -70,7 +70,7 @@ struct QuadKernel {
       else
         g[p] = Bits<2 * kRegs>(t, N + 256 * p);
     }
-      // h, hence g, has degree at most N - 2.
+    // h, hence g, has degree at most N - 2.
 #pragma GCC unroll 8
     for (int s = N - K; s <= N - 2; s *= 2) {
       __m256i next[kRegs];

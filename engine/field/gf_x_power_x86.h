@@ -170,10 +170,11 @@ class XPowerTable {
   std::vector<u64> entries_;
 };
 
-// r := x^e through the table, with two running products.
-template <int N, int K>
+// r := x^e through the table, with two running products (wide ones with
+// kWide).
+template <int N, int K, bool kWide>
 NIMBRA_KERNEL_TARGET void TableXPowerEntry(u64* r, const u64* e, std::size_t limbs) {
-  using Kn = Kernel<N, K>;
+  using Kn = Kernel<N, K, kWide>;
   constexpr int L = Kn::L, kPairs = Kn::kPairs, kBytes = XPowerTable<N, K>::kBytes;
   u64 exponent[L];
   if (!ExponentBelow<N>(e, limbs, exponent)) return Kn::XPower(r, e, limbs);
@@ -213,14 +214,14 @@ NIMBRA_KERNEL_TARGET void TableXPowerEntry(u64* r, const u64* e, std::size_t lim
 // process's first thousand take the chains and only later ones the table.
 constexpr unsigned kTableAfterCalls = 1000;
 
-template <int N, int K, auto Chain>
+template <int N, int K, auto Chain, bool kWide>
 void TableAfterWarmUpEntry(u64* r, const u64* e, std::size_t limbs) {
   static std::atomic<unsigned> calls{0};
   if (calls.load(std::memory_order_relaxed) < kTableAfterCalls) {
     calls.fetch_add(1, std::memory_order_relaxed);
     return Chain(r, e, limbs);
   }
-  TableXPowerEntry<N, K>(r, e, limbs);
+  TableXPowerEntry<N, K, kWide>(r, e, limbs);
 }
 
 }  // namespace nimbra::engine::field::x86

@@ -68,8 +68,8 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
     inputs.push_back(p);
   }
   // The field's operations by the portable path, then by every kernel this
-  // processor can run (they square and shift on registers of different
-  // widths).
+  // processor can run (they square, shift and multiply on registers of
+  // different widths).
   auto run = [&](const field::GFKernel* kernel) {
     field::ForcePortableClmul(kernel == nullptr);
     std::vector<field::Poly> out;
@@ -90,10 +90,24 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
           f().MulXPower(r.data(), a.data(), u);
         out.push_back(r);
       }
-      f().Mul(r.data(), a.data(), ones.data());
-      out.push_back(r);
-      f().Mul(r.data(), a.data(), inputs.back().data());
-      out.push_back(r);
+      for (const field::Poly* b : {&ones, &inputs.back()}) {
+        if (kernel != nullptr)
+          kernel->mul(r.data(), a.data(), b->data());
+        else
+          f().Mul(r.data(), a.data(), b->data());
+        out.push_back(r);
+        // a^b, the operand read as an exponent.
+        if (kernel != nullptr) {
+          kernel->power(r.data(), a.data(), b->data(), b->size());
+        } else {
+          Words ew(f().Words()), aw(f().Words()), rw(f().Words());
+          f().ToWords(b->data(), ew.data());
+          f().ToWords(a.data(), aw.data());
+          field::PowerWords(f(), ew.data(), aw.data(), rw.data());
+          f().FromWords(rw.data(), r.data());
+        }
+        out.push_back(r);
+      }
     }
     field::ForcePortableClmul(false);
     return out;

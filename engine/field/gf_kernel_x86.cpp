@@ -17,6 +17,7 @@ namespace nimbra::engine::field {
 namespace {
 
 using x86::Kernel;
+using x86::PairKernel;
 using x86::QuadKernel;
 using x86::ReciprocalXPowerEntry;
 using x86::SplitXPowerEntry;
@@ -58,7 +59,8 @@ constexpr bool kFillsQuads = N > 256 && (N + 63) / 64 % 4 == 0;
 
 // Squarer gives the squaring runs and shifts (128- or 256-bit registers),
 // kWide the products.
-template <int N, int K, auto XPower, template <int, int> class Squarer = Kernel, bool kWide = false>
+template <int N, int K, auto XPower, template <int, int> class Squarer = PairKernel,
+          bool kWide = false>
 constexpr GFKernel kOps{&Kernel<N, K, kWide>::Mul,
                         &Kernel<N, K>::Sqr,
                         &Squarer<N, K>::SqrTimes,
@@ -98,10 +100,10 @@ const std::vector<const GFKernel*>& VariantsFor() {
           if constexpr (kFillsQuads<N>)
             v.push_back(ChainOps<N, K, QuadKernel, kQuadRootWindows<N>, true>());
           else
-            v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>, true>());
+            v.push_back(ChainOps<N, K, PairKernel, kRootWindows<N>, true>());
         }
       }
-      v.push_back(ChainOps<N, K, Kernel, kRootWindows<N>, false>());
+      v.push_back(ChainOps<N, K, PairKernel, kRootWindows<N>, false>());
     }
     if constexpr (N == 607) {
       v.push_back(&kOps<N, K, &TableAfterWarmUpEntry<N, K, &Kernel<N, K>::XPower, false>>);

@@ -382,6 +382,11 @@ struct Kernel {
   }
 };
 
+// The 128-bit kernel with its plain products, in the two-parameter form the
+// chains of x^e take their squaring kernel in.
+template <int N, int K>
+using PairKernel = Kernel<N, K>;
+
 }  // namespace nimbra::engine::field::x86
 
 #endif

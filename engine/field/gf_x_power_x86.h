@@ -28,7 +28,7 @@ namespace nimbra::engine::field::x86 {
 // is their product. As x^(2^N) = x, the high part x^(sum e_t 2^t) equals
 // x^(sum e_t 2^(t-N)), which roots build from the lowest of those bits up:
 // for each six-bit window v, a multiplication by x^v, then six roots.
-// Squarer is the kernel family of the squaring chain (Kernel or QuadKernel).
+// Squarer is the kernel family of the squaring chain (PairKernel or QuadKernel).
 template <int N, int K, int kRootWindows, template <int, int> class Squarer>
 NIMBRA_SPLIT_TARGET void SplitXPower(u64* r, const u64* e) {
   using Root = RootOps<N, K>;

@@ -89,7 +89,8 @@ const GFKernel* ChainOps() {
 }
 
 // Every kernel of the field x^N + x^K + 1 this processor can run, fastest
-// first. They differ only in how they compute x^e.
+// first: the same results, by 256- or 128-bit squarings and products and by
+// x^e through chains or a table.
 template <int N, int K>
 const std::vector<const GFKernel*>& VariantsFor() {
   static const std::vector<const GFKernel*> variants = [] {

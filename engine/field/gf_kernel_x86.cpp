@@ -63,8 +63,8 @@ template <int N, int K, auto XPower, template <int, int> class Squarer = PairKer
           bool kWide = false>
 constexpr GFKernel kOps{&Kernel<N, K, kWide>::Mul,
                         &Kernel<N, K>::Sqr,
-                        &Squarer<N, K>::SqrTimes,
-                        &Squarer<N, K>::MulX,
+                        &x86::SqrTimes<Squarer<N, K>>,
+                        &x86::MulX<Squarer<N, K>>,
                         XPower,
                         &Kernel<N, K, kWide>::Power};
 

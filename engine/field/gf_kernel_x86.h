@@ -27,6 +27,25 @@ namespace nimbra::engine::field::x86 {
 
 using u64 = std::uint64_t;
 
+// r := a^(2^count) by a kernel Kn (either register width), the value
+// staying in registers from one squaring to the next.
+template <class Kn>
+NIMBRA_KERNEL_TARGET void SqrTimes(u64* r, const u64* a, int count) {
+  typename Kn::Reg x[Kn::kRegs];
+  Kn::Load(a, x);
+  for (int c = 0; c < count; ++c) Kn::SquareStep(x);
+  Kn::Store(x, r);
+}
+
+// r := a * x^u for 0 <= u < 64 by a kernel Kn.
+template <class Kn>
+NIMBRA_KERNEL_TARGET void MulX(u64* r, const u64* a, unsigned u) {
+  typename Kn::Reg x[Kn::kRegs];
+  Kn::Load(a, x);
+  if (u != 0) Kn::MulXStep(x, u);
+  Kn::Store(x, r);
+}
+
 // GF(2)[x] / (x^N + x^K + 1), N > 64. Values live in 128-bit registers as
 // pairs of 64-bit limbs. kWide: products take two pair products per
 // 256-bit carry-less multiply.
@@ -164,14 +183,6 @@ struct Kernel {
     Reduce(t, x);
   }
 
-  // The value stays in registers from one squaring to the next.
-  NIMBRA_KERNEL_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
-    __m128i x[kPairs];
-    Load(a, x);
-    for (int c = 0; c < count; ++c) SquareStep(x);
-    Store(x, r);
-  }
-
   // Exponent bits pos .. pos + 5 (bits past the limbs read as zero).
   static unsigned Window6(const u64* e, std::size_t limbs, std::size_t pos) {
     const std::size_t q = pos >> 6, s = pos & 63;
@@ -211,7 +222,7 @@ struct Kernel {
   }
 
   NIMBRA_KERNEL_TARGET static void Sqr(u64* r, const u64* a) {
-    SqrTimes(r, a, 1);
+    SqrTimes<Kernel>(r, a, 1);
   }
 
   // t[0 .. 2P-1] := the product of two polynomials of P limb pairs, with one
@@ -371,13 +382,6 @@ struct Kernel {
       for (int c = 0; c < squarings; ++c) SquareStep(x);
       if (v != 0) MulStep(x, odd[v >> 1]);
     }
-    Store(x, r);
-  }
-
-  NIMBRA_KERNEL_TARGET static void MulX(u64* r, const u64* a, unsigned u) {
-    __m128i x[kPairs];
-    Load(a, x);
-    if (u != 0) MulXStep(x, u);
     Store(x, r);
   }
 };

@@ -141,20 +141,6 @@ struct QuadKernel {
     }
     Reduce(t, x);
   }
-
-  NIMBRA_QUAD_TARGET static void SqrTimes(u64* r, const u64* a, int count) {
-    __m256i x[kRegs];
-    Load(a, x);
-    for (int c = 0; c < count; ++c) SquareStep(x);
-    Store(x, r);
-  }
-
-  NIMBRA_QUAD_TARGET static void MulX(u64* r, const u64* a, unsigned u) {
-    __m256i x[kRegs];
-    Load(a, x);
-    if (u != 0) MulXStep(x, u);
-    Store(x, r);
-  }
 };
 
 }  // namespace nimbra::engine::field::x86

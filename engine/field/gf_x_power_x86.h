@@ -159,7 +159,7 @@ class XPowerTable {
       std::memcpy(&entries_[Offset(c, 1)], base, sizeof base);
       for (unsigned d = 2; d < 256; ++d)
         Kernel<N, K>::Mul(&entries_[Offset(c, d)], Entry(c, d - 1), base);
-      Kernel<N, K>::SqrTimes(base, base, 8);
+      SqrTimes<Kernel<N, K>>(base, base, 8);
     }
   }
 

@@ -32,10 +32,10 @@ bool HasFastExtract() {
   return fast;
 }
 
-// The 256-bit carry-less multiply (leaf 7, ECX bit 10), read from CPUID
-// directly: the compiler's own feature list leaves it out on some
-// processors that have it.
-bool HasQuadSquares() {
+// The 256-bit carry-less multiply of the wide squarings and products (leaf
+// 7, ECX bit 10), read from CPUID directly: the compiler's own feature list
+// leaves it out on some processors that have it.
+bool HasWideClmul() {
   static const bool has = [] {
     unsigned a = 0, b = 0, c = 0, d = 0;
     return __builtin_cpu_supports("avx2") && __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 &&
@@ -97,7 +97,7 @@ const std::vector<const GFKernel*>& VariantsFor() {
     std::vector<const GFKernel*> v;
     if (HasFastExtract()) {
       if constexpr (N > 256) {
-        if (HasQuadSquares()) {
+        if (HasWideClmul()) {
           if constexpr (kFillsQuads<N>)
             v.push_back(ChainOps<N, K, QuadKernel, kQuadRootWindows<N>, true>());
           else

@@ -227,10 +227,11 @@ struct Kernel {
 
   // t[0 .. 2P-1] := the product of two polynomials of P limb pairs, with one
   // Karatsuba step inside every pair product: three carry-less multiplies
-  // per pair of pairs.
+  // per pair of pairs (two pairs of pairs per multiply with kWide).
   template <int P>
   NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void PairProduct(const __m128i* pa, const __m128i* pb,
                                                              __m128i* t) {
+    if constexpr (kWide) return WidePairProduct<P>(pa, pb, t);
     __m128i fa[P], fb[P];
 #pragma GCC unroll 40
     for (int i = 0; i < P; ++i) {
@@ -309,15 +310,6 @@ struct Kernel {
     t[2 * P - 1] = carry;
   }
 
-  template <int P>
-  NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Products(const __m128i* pa, const __m128i* pb,
-                                                          __m128i* t) {
-    if constexpr (kWide)
-      WidePairProduct<P>(pa, pb, t);
-    else
-      PairProduct<P>(pa, pb, t);
-  }
-
   // t[0 .. 2 kPairs - 1] := a * b.
   NIMBRA_KERNEL_TARGET NIMBRA_INLINE static void Product(const __m128i* pa, const __m128i* pb,
                                                          __m128i* t) {
@@ -332,9 +324,9 @@ struct Kernel {
         sa[i] = _mm_xor_si128(pa[i], pa[i + H]);
         sb[i] = _mm_xor_si128(pb[i], pb[i + H]);
       }
-      Products<H>(pa, pb, t);
-      Products<H>(pa + H, pb + H, t + 2 * H);
-      Products<H>(sa, sb, mid);
+      PairProduct<H>(pa, pb, t);
+      PairProduct<H>(pa + H, pb + H, t + 2 * H);
+      PairProduct<H>(sa, sb, mid);
       // The middle term first: the sum overlaps both halves it is made of.
 #pragma GCC unroll 80
       for (int j = 0; j < 2 * H; ++j)
@@ -342,7 +334,7 @@ struct Kernel {
 #pragma GCC unroll 80
       for (int j = 0; j < 2 * H; ++j) t[H + j] = _mm_xor_si128(t[H + j], mid[j]);
     } else {
-      Products<kPairs>(pa, pb, t);
+      PairProduct<kPairs>(pa, pb, t);
     }
   }
 

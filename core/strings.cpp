@@ -291,6 +291,23 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text) {
   return static_cast<std::int32_t>(signed_value);
 }
 
+std::optional<std::int32_t> TryDecimalToInt(std::string_view text) {
+  std::string_view digits = text;
+  const bool negative = !digits.empty() && digits[0] == '-';
+  if (!digits.empty() && (digits[0] == '+' || negative)) digits.remove_prefix(1);
+  if (digits.empty()) return std::nullopt;
+  for (char c : digits)
+    if (c < '0' || c > '9') return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : digits) {
+    value = value * 10 + (c - '0');
+    if (value > 2147483648LL) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
 std::int32_t StrToIntDef(std::string_view text, std::int32_t default_value) {
   return TryStrToInt(text).value_or(default_value);
 }

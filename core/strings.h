@@ -98,6 +98,10 @@ std::string FormatInt(std::int64_t value, int min_digits);
 // 7FFFFFFF ("$FFFFFFFF" is -1). Returns nullopt on any failure.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
 std::int32_t StrToIntDef(std::string_view text, std::int32_t default_value);
+// A 32-bit integer in decimal only, as settings files hold their integers:
+// an optional sign and decimal digits, nothing before or after ("$3", "0x3",
+// "2x" and " 2" are not numbers). Returns nullopt on any failure.
+std::optional<std::int32_t> TryDecimalToInt(std::string_view text);
 // As TryStrToInt, raising ConvertError ("'<text>' is not a valid integer value").
 std::int32_t StrToInt(std::string_view text);
 

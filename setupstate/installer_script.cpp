@@ -6,14 +6,13 @@ namespace nimbra::setup {
 
 namespace {
 
-// An integer key read as the string reader of the installer does: the whole
-// (trimmed) value must be a number, otherwise the key's default applies, so a
-// typo such as "2x" never picks another installation type.
+// Every integer key of the settings file, the "NT" switch included: the
+// whole value (blanks and one pair of quotes around it removed) must be a
+// decimal number, otherwise the key's default applies, so that a typo such
+// as "2x" or "$3" never picks another installation type.
 int ReadNumber(const platform::ProfileText& script, std::string_view section, std::string_view key,
                int defaultValue) {
-  auto raw = script.ReadRaw(section, key);
-  if (!raw) return defaultValue;
-  return StrToIntDef(Trim(script.ReadString(section, key, "")), defaultValue);
+  return TryDecimalToInt(script.ReadString(section, key, "")).value_or(defaultValue);
 }
 
 }  // namespace
@@ -25,7 +24,7 @@ void ReadInstallerSettings(const platform::ProfileText& script, InstallSettings&
   s.Source = script.ReadString("PRODUCT", "Source", d.Source);
   s.InstallType = ReadNumber(script, "PRODUCT", "RunType", 0);
   s.RunQuantity = ReadNumber(script, "PRODUCT", "RunQty", 1);
-  s.AsService = script.ReadBool("PRODUCT", "NT", false);
+  s.AsService = ReadNumber(script, "PRODUCT", "NT", 0) != 0;
   s.Sequence = script.ReadString("PRODUCT", "SEQ", d.Sequence);
   s.TrayMenu = script.ReadString("PRODUCT", "TRAYMENU", d.TrayMenu);
 

@@ -126,5 +126,16 @@ TEST(Numbers, StrToIntFollowsTheRunTimeLibrary) {
   EXPECT_THROW(StrToInt("12a"), ConvertError);
 }
 
+TEST(Numbers, DecimalIntegersTakeNoOtherForm) {
+  EXPECT_EQ(TryDecimalToInt("42"), 42);
+  EXPECT_EQ(TryDecimalToInt("-7"), -7);
+  EXPECT_EQ(TryDecimalToInt("+007"), 7);
+  EXPECT_EQ(TryDecimalToInt("-2147483648"), INT32_MIN);
+  EXPECT_EQ(TryDecimalToInt("2147483647"), 2147483647);
+  for (const char* text : {"", "-", "+", "2x", "$3", "0x3", "x3", " 2", "2 ", "1e3", "2147483648",
+                           "-2147483649", "99999999999999999999999"})
+    EXPECT_EQ(TryDecimalToInt(text), std::nullopt) << text;
+}
+
 }  // namespace
 }  // namespace nimbra

@@ -69,3 +69,27 @@ TEST(InstallerScript, OddContentFallsBackToDefaults) {
   ReadInstallerSettings(binary, s);
   EXPECT_EQ(s.InstallType, 0);
 }
+
+TEST(InstallerScript, IntegersAndTheServiceSwitchAreDecimalOnly) {
+  struct Case {
+    const char* value;
+    int number;    // what "RunType" reads as (default 0)
+    bool service;  // what "NT" reads as (default false)
+  };
+  const Case cases[] = {
+      {"3", 3, true},   {" 4 ", 4, true}, {"\"5\"", 5, true}, {"-1", -1, true},  {"0", 0, false},
+      {"2x", 0, false}, {"$3", 0, false}, {"0x3", 0, false},  {"3.0", 0, false}, {"1 2", 0, false},
+  };
+  for (const Case& c : cases) {
+    InstallSettings s;
+    ReadInstallerSettings(std::string("[PRODUCT]\r\nRunType=") + c.value + "\r\nRunQty=" + c.value +
+                              "\r\nNT=" + c.value + "\r\n[Defaults]\r\nKeysExpires=" + c.value +
+                              "\r\n",
+                          s);
+    const bool reads = c.number != 0 || std::string(c.value) == "0";
+    EXPECT_EQ(s.InstallType, c.number) << c.value;
+    EXPECT_EQ(s.RunQuantity, reads ? c.number : 1) << c.value;
+    EXPECT_EQ(s.KeyValidityDays, reads ? c.number : 365) << c.value;
+    EXPECT_EQ(s.AsService, c.service) << c.value;
+  }
+}

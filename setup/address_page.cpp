@@ -62,7 +62,15 @@ void TSetupForm::DeleteAddressClick() {
 void TSetupForm::AddressesExit() {
   if (!form_->At("PrimeEmail").text.empty()) return;
   context_->Message("You must select a Primary Email Address from the list of Email Addresses");
-  ShowPage("TabSheet10");
+  // Back to the page before this one in the sequence in use (the random-data
+  // page of the desktop sequences, the software page of the older
+  // generation's); with none before it the user stays.
+  const int index = GetPageNo();
+  if (index > 0 && !settings_.PageList[static_cast<std::size_t>(index) - 1].empty()) {
+    ShowPage(settings_.PageList[static_cast<std::size_t>(index) - 1]);
+  } else {
+    settings_.MayLeavePage = false;
+  }
 }
 
 }  // namespace nimbra::setup

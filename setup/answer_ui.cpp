@@ -188,6 +188,8 @@ void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
       if (control->itemIndex < 0 && !value.empty()) {
         throw AnswerFileError("[" + std::string(section) + "] " + name + " has no entry " + value);
       }
+      // Selecting an entry is a click on it, with what the click does.
+      if (control->itemIndex >= 0 && control->onClick) control->onClick();
       continue;
     }
     if (control->Kind() == K::Grid) {

@@ -115,10 +115,10 @@ void TSetupForm::FormCreate() {
 void TSetupForm::RetitleDataPages() {
   ui::Form& f = *form_;
   f["DataHeading"].text = "Enter a Location for the NimbraPost Primary Data Files";
-  f["DataBox"].text = "NimbraPost Primary Data Files";
+  RetitlePage("TabSheet6", "DataBox", "NimbraPost Primary Data Files");
   f["DataHint"].text = "Please Select a Location for your NimbraPost Primary Data Files";
   f["SharedDataHeading"].text = "Enter a Location for the NimbraPost Secondary Data Files";
-  f["SharedDataBox"].text = "NimbraPost Secondary Data Files";
+  RetitlePage("TabSheet6a", "SharedDataBox", "NimbraPost Secondary Data Files");
   f["SharedDataHint"].text = "Please Select a Location for your NimbraPost Secondary Data Files";
   f["SharedDataLocation"].text = f["DataLocation"].text + "Secondary\\";
 }

@@ -99,9 +99,16 @@ void TSetupForm::Clientpages() {
   f["SharedDataLocation"].text = f["SoftwareLocation"].text + "\\LocalData\\";
 }
 
+// The title of a page is the caption of its group box: both change together.
+void TSetupForm::RetitlePage(std::string_view page, std::string_view box,
+                             const std::string& title) {
+  form_->FindPage(page)->title = title;
+  form_->At(box).text = title;
+}
+
 void TSetupForm::OrvaTexts() {
   ui::Form& f = *form_;
-  f["LicenseBox"].text = "Orvanta License";
+  RetitlePage("TabSheet2", "LicenseBox", "Orvanta License");
   f["ProgGroupName"].text = "Orvanta";
   f["SoftwareLocation"].text = systemDirectory_.substr(0, 2) + "\\Program Files\\Orvanta";
   f["UserName"].text.clear();
@@ -111,21 +118,20 @@ void TSetupForm::OrvaTexts() {
   f["ConfirmPassLabel"].text = "Confirm Pass Phrase";
   f["UserNameLabel"].text = "Administrator";
   f["GroupNameLabel"].text = "Organization";
-  f["ProgGroupBox"].text = "Orvanta Program Group";
+  RetitlePage("TabSheet4", "ProgGroupBox", "Orvanta Program Group");
   f["ProgGroupHeading"].text = "Please select the name of the Orvanta Program Group";
   f["ProgGroupLabel"].text = "Enter Program Group for Orvanta";
-  f["SoftwareBox"].text = "Orvanta Program Files";
+  RetitlePage("TabSheet5", "SoftwareBox", "Orvanta Program Files");
   f["SoftwareHeading"].text = "Please select the location of the Orvanta Program Files";
-  f.FindPage("TabSheet5")->title = "Please select the location of the Orvanta Program Files";
-  f["DataBox"].text = "Orvanta Data Files";
+  RetitlePage("TabSheet6", "DataBox", "Orvanta Data Files");
   f["DataHeading"].text =
       "Please select the location of the Orvanta Data Files, this location must be accessible "
       "to users of your network.";
   f["DataHint"].text = "Please enter the location of the Orvanta Data Files.";
-  f["PassBox"].text = "Administrator Registration";
+  RetitlePage("TabSheet12", "PassBox", "Administrator Registration");
   f["PassExplain"].text.clear();
-  f["ProgressBox"].text = "Orvanta Ready to Install";
-  f["CompleteBox"].text = "Orvanta Install Complete";
+  RetitlePage("TabSheet15", "ProgressBox", "Orvanta Ready to Install");
+  RetitlePage("TabSheet19", "CompleteBox", "Orvanta Install Complete");
   f["ThankYou"].text = "Thank you for Installing Orvanta";
 }
 

@@ -93,6 +93,7 @@ class TSetupForm {
   void SetPages(std::initializer_list<std::string_view> pages, bool serverTail);
   void OrvaTexts();
   void RetitleDataPages();
+  void RetitlePage(std::string_view page, std::string_view box, const std::string& title);
   void EditionCheck();
   void RightsCheck();
   void StartCursorSampler();

@@ -155,7 +155,7 @@ void AddKeyPages(Form& f) {
   f.Add("SetDefault", K::Button, "TabSheet11", "Set as Default").enabled = false;
   f.Add("DeleteAddress", K::Button, "TabSheet11", "Delete Address");
 
-  f.Add("PassBox", K::GroupBox, "TabSheet12", "NimbraPost Registration");
+  f.Add("PassBox", K::GroupBox, "TabSheet12", "NimbraPost Password");
   f.Add("PassExplain", K::Label, "TabSheet12",
         "Enter your name and a password to protect your NimbraPost database files.");
   f.Add("UserNameLabel", K::Label, "TabSheet12", "User Name");

@@ -73,7 +73,7 @@ TEST_F(RandomDataPageTest, EnoughSamplesBeforehandLeaveTheNavigationAlone) {
 
 TEST_F(RandomDataPageTest, PageStackMovesCountOnlyWhileGathering) {
   OpenSecurityLevelPage();
-  C("Prev").enabled = true;  // as after the welcome page
+  C("Prev").enabled = true;                   // as after the welcome page
   ASSERT_TRUE(wizard->Form().Click("Prev"));  // back to the detection page, still held
   EXPECT_EQ(wizard->Form().ActivePage(), "TabSheet8");
   EXPECT_FALSE(C("Next").enabled);

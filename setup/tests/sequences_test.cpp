@@ -1,5 +1,8 @@
 // Walks every page sequence unattended on fresh machines.
 
+#include <algorithm>
+#include <map>
+
 #include "core/strings.h"
 #include "setup/tests/wizard_fixture.h"
 
@@ -132,6 +135,50 @@ TEST_F(WizardTest, OrvantaServerAndWorkstationSequences) {
   EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\Orvanta\\LocalData\\");
 }
 
+// Each page's title is the caption of its group box ("...Box"), before and
+// after the builders and the server types retitle them.
+TEST_F(WizardTest, RetitledPagesKeepTitleAndGroupBoxAlike) {
+  const std::map<int, std::map<std::string, std::string>> retitled = {
+      {1, {}},
+      {3,
+       {{"TabSheet6", "NimbraPost Primary Data Files"},
+        {"TabSheet6a", "NimbraPost Secondary Data Files"}}},
+      {4,
+       {{"TabSheet6", "NimbraPost Primary Data Files"},
+        {"TabSheet6a", "NimbraPost Secondary Data Files"}}},
+      {6,
+       {{"TabSheet2", "Orvanta License"},
+        {"TabSheet4", "Orvanta Program Group"},
+        {"TabSheet5", "Orvanta Program Files"},
+        {"TabSheet6", "Orvanta Data Files"},
+        {"TabSheet12", "Administrator Registration"},
+        {"TabSheet15", "Orvanta Ready to Install"},
+        {"TabSheet19", "Orvanta Install Complete"}}},
+      {8,
+       {{"TabSheet2", "Orvanta License"},
+        {"TabSheet5", "Orvanta Program Files"},
+        {"TabSheet15", "Orvanta Ready to Install"}}},
+  };
+  for (const auto& [type, titles] : retitled) {
+    ScriptType(type);
+    Result r =
+        Run("[Answers]\r\nExitSetup=OK\r\n[TabSheet1]\r\nPress=ExitSetup\r\n"
+            "[TabSheet25]\r\nPress=ExitSetup\r\n[TabSheetOrva]\r\nPress=ExitSetup\r\n");
+    ASSERT_EQ(r.code, ui::kExitUserExit) << r.reason;
+    ui::Form& f = wizard->Form();
+    for (const ui::Control& box : f.Controls()) {
+      if (box.Kind() != ui::ControlKind::GroupBox || !EndsText(box.Name(), "Box") ||
+          box.Page().empty())
+        continue;
+      EXPECT_EQ(f.FindPage(box.Page())->title, box.text) << "type " << type << " " << box.Name();
+    }
+    for (const auto& [page, title] : titles)
+      EXPECT_EQ(f.FindPage(page)->title, title) << "type " << type;
+  }
+  EXPECT_EQ(wizard->Form().At("SoftwareHeading").text,
+            "Please select the location of the Orvanta Program Files");
+}
+
 TEST_F(WizardTest, JoiningAnExistingDatabaseSwitchesToTheClientSequence) {
   ScriptType(1);
   machine.PutFile("C:\\Program Files\\NimbraPost\\Data\\Users.ini", "");
@@ -199,6 +246,33 @@ TEST_F(WizardTest, PerUserPreviousInstallationIsFoundToo) {
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "PGP", "15", "16", "17", "19"}));
   EXPECT_EQ(wizard->Settings().PreviousSequence, "03.00.00");
+}
+
+TEST_F(WizardTest, AddressPageSendsBackToThePageBeforeItInTheSequenceInUse) {
+  ScriptType(1);
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "Version", "2.1");
+  machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "InstallDir", "C:\\VRX\\");
+  const std::string older =
+      "[Answers]\r\nOldVersionDetected=Ignore\r\n[TabSheetOverWrite]\r\nPress=OkMigrate\r\n"
+      "[TabSheet12]\r\nNewPass=pw\r\nConfirmPass=pw\r\n";
+  // Without a default address the older generation's sequence goes back to
+  // its software page, which is the page before the address page there.
+  Result r = Run(older);
+  EXPECT_EQ(r.code, ui::kExitStuck);
+  const auto eleven = std::find(r.pages.begin(), r.pages.end(), "TabSheet11");
+  ASSERT_NE(eleven, r.pages.end());
+  ASSERT_NE(eleven + 1, r.pages.end());
+  EXPECT_EQ(*(eleven + 1), "TabSheet8");
+  EXPECT_EQ(std::count(r.pages.begin(), r.pages.end(), "TabSheet10"), 0);
+
+  // Choosing the default from the list, as a person clicks an entry and
+  // "Set as Default", passes the address page.
+  r = Run(older +
+          "[TabSheet11]\r\nEmailAddrs=jo@example.com,al@example.com\r\n"
+          "EmailAddrs.Selected=al@example.com\r\nPress=SetDefault,Next\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_EQ(Text("PrimeEmail"), "al@example.com");
+  EXPECT_EQ(r.pages.back(), "TabSheet19");
 }
 
 TEST_F(WizardTest, IgnoredOlderGenerationLeadsToTheMigrationSequence) {

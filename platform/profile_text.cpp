@@ -138,6 +138,16 @@ std::optional<std::string> ProfileText::ReadRaw(std::string_view section,
   return std::string(Classify(lines_[*index].text).value);
 }
 
+std::optional<std::string> ProfileText::ReadExact(std::string_view section,
+                                                  std::string_view key) const {
+  const auto range = FindSection(section);
+  if (!range) return std::nullopt;
+  const auto index = FindKey(*range, key);
+  if (!index) return std::nullopt;
+  const std::string& line = lines_[*index].text;
+  return line.substr(Classify(line).equals + 1);
+}
+
 std::string ProfileText::ReadString(std::string_view section, std::string_view key,
                                     std::string_view default_value) const {
   const auto raw = ReadRaw(section, key);

@@ -56,6 +56,9 @@ class ProfileText {
                          std::string_view default_value) const;
   // The value as written (trimmed, quotes kept); nullopt when missing.
   std::optional<std::string> ReadRaw(std::string_view section, std::string_view key) const;
+  // Every byte after the "=" up to the line end (blanks and quotes kept), for
+  // files whose values are data; nullopt when missing.
+  std::optional<std::string> ReadExact(std::string_view section, std::string_view key) const;
   // GetPrivateProfileInt: default_value when the key is missing or its value
   // empty; otherwise the leading decimal number after optional blanks and a
   // sign ("12abc" -> 12, "abc" -> 0), wrapping to 32 bits as Windows does.

@@ -8,7 +8,10 @@ namespace nimbra::setup {
 
 namespace {
 
-std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons) {
+// The button a word presses. A question's own answer may say Yes for OK and
+// No for Cancel where those are the buttons (and the other way round);
+// Default= presses only a button the question has.
+std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons, bool byDefault) {
   std::optional<ui::Answer> answer;
   if (SameText(text, "Yes")) answer = ui::Answer::Yes;
   if (SameText(text, "No")) answer = ui::Answer::No;
@@ -16,20 +19,15 @@ std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons
   if (SameText(text, "Cancel")) answer = ui::Answer::Cancel;
   if (SameText(text, "Ignore")) answer = ui::Answer::Ignore;
   if (!answer) return std::nullopt;
-  // Yes stands for OK and No for Cancel, and the other way round, so that one
-  // Default= serves every kind of question.
-  if (buttons == ui::Buttons::YesNo) {
-    if (*answer == ui::Answer::Ok) return ui::Answer::Yes;
-    if (*answer == ui::Answer::Cancel) return ui::Answer::No;
-    if (*answer == ui::Answer::Ignore) return std::nullopt;
-  } else {
-    if (*answer == ui::Answer::Yes) return ui::Answer::Ok;
-    if (*answer == ui::Answer::No) return ui::Answer::Cancel;
-    if (*answer == ui::Answer::Ignore && buttons != ui::Buttons::OkCancelIgnore) {
-      return std::nullopt;
-    }
-  }
-  return answer;
+  const bool yesNo = buttons == ui::Buttons::YesNo;
+  const bool own =
+      yesNo ? (*answer == ui::Answer::Yes || *answer == ui::Answer::No)
+            : (*answer == ui::Answer::Ok || *answer == ui::Answer::Cancel ||
+               (*answer == ui::Answer::Ignore && buttons == ui::Buttons::OkCancelIgnore));
+  if (own) return answer;
+  if (byDefault || *answer == ui::Answer::Ignore) return std::nullopt;
+  if (yesNo) return *answer == ui::Answer::Ok ? ui::Answer::Yes : ui::Answer::No;
+  return *answer == ui::Answer::Yes ? ui::Answer::Ok : ui::Answer::Cancel;
 }
 
 // Rows an answer file may fill in a grid (the accounts page holds one row per
@@ -43,7 +41,7 @@ bool IsOn(std::string_view value) {
 }  // namespace
 
 AnswerFileUi::AnswerFileUi(std::string_view answerText) : answers_(answerText) {
-  const std::string hex = answers_.ReadString("TabSheet10", "Samples", "");
+  const std::string hex(Trim(Value("TabSheet10", "Samples")));
   if (!hex.empty()) {
     try {
       samples_ = HexToBytes(hex);
@@ -53,18 +51,19 @@ AnswerFileUi::AnswerFileUi(std::string_view answerText) : answers_(answerText) {
   }
 }
 
-std::optional<std::string> AnswerFileUi::FindAnswer(std::string_view id,
-                                                    std::string_view text) const {
-  if (!id.empty() && answers_.ValueExists("Answers", id)) {
-    return answers_.ReadString("Answers", id, "");
-  }
+std::string AnswerFileUi::Value(std::string_view section, std::string_view key,
+                                std::string_view missing) const {
+  return answers_.ReadExact(section, key).value_or(std::string(missing));
+}
+
+std::optional<AnswerFileUi::Found> AnswerFileUi::FindAnswer(std::string_view id,
+                                                            std::string_view text) const {
+  if (!id.empty() && answers_.ValueExists("Answers", id)) return Found{Value("Answers", id)};
   for (const auto& key : answers_.KeyNames("Answers")) {
     if (SameText(key, "Default") || key.empty()) continue;
-    if (StartsText(text, key)) return answers_.ReadString("Answers", key, "");
+    if (StartsText(text, key)) return Found{Value("Answers", key)};
   }
-  if (answers_.ValueExists("Answers", "Default")) {
-    return answers_.ReadString("Answers", "Default", "");
-  }
+  if (answers_.ValueExists("Answers", "Default")) return Found{Value("Answers", "Default"), true};
   return std::nullopt;
 }
 
@@ -79,25 +78,39 @@ void AnswerFileUi::DoMessage(std::string_view, std::string_view text) {
 }
 
 ui::Answer AnswerFileUi::DoAsk(const ui::Question& question, ui::Buttons buttons) {
-  auto text = FindAnswer(question.id, question.text);
-  if (!text) Unanswered(question.id, question.text, "(no answer)");
-  auto answer = ParseAnswer(*text, buttons);
-  if (!answer) Unanswered(question.id, question.text, "(answer \"" + *text + "\" does not fit)");
+  const auto found = FindAnswer(question.id, question.text);
+  if (!found) Unanswered(question.id, question.text, "(no answer)");
+  const auto answer = ParseAnswer(Trim(found->value), buttons, found->byDefault);
+  if (!answer) {
+    Unanswered(question.id, question.text,
+               found->byDefault ? "(Default=" + found->value + " is none of its buttons)"
+                                : "(answer \"" + found->value + "\" does not fit)");
+  }
+  if (found->byDefault) NoteAnswer("by Default=");
   return *answer;
 }
 
+// An input box or file dialog takes its own answer: the text, the path, or
+// Cancel. Default= never types a text or picks a file; Default=Cancel
+// cancels them.
+std::optional<std::string> AnswerFileUi::TextAnswer(std::string_view id, std::string_view text) {
+  const auto found = FindAnswer(id, text);
+  if (!found) Unanswered(id, text, "(no answer)");
+  const bool cancel = SameText(Trim(found->value), "Cancel");
+  if (found->byDefault) {
+    if (!cancel) Unanswered(id, text, "(Default= types no text and picks no file)");
+    NoteAnswer("by Default=");
+  }
+  if (cancel) return std::nullopt;
+  return found->value;
+}
+
 std::optional<std::string> AnswerFileUi::DoInput(const ui::Question& question, std::string_view) {
-  auto text = FindAnswer(question.id, question.text);
-  if (!text) Unanswered(question.id, question.text, "(no answer)");
-  if (SameText(*text, "Cancel")) return std::nullopt;
-  return text;
+  return TextAnswer(question.id, question.text);
 }
 
 std::optional<std::string> AnswerFileUi::DoFileDialog(DialogKind, const ui::FileDialog& dialog) {
-  auto text = FindAnswer(dialog.id, dialog.title);
-  if (!text) Unanswered(dialog.id, dialog.title, "(no answer)");
-  if (SameText(*text, "Cancel")) return std::nullopt;
-  return text;
+  return TextAnswer(dialog.id, dialog.title);
 }
 
 std::uint8_t AnswerFileUi::NextSample() {
@@ -139,7 +152,7 @@ ui::ModalResult AnswerFileUi::DoShowModal(ui::Form& dialog) {
         dialog.onMouseMove, [&] { return dialog.modalResult != ui::ModalResult::None; }, 100000);
   }
   if (dialog.modalResult == ui::ModalResult::None) {
-    std::string press = answers_.ReadString(dialog.Name(), "Press", "");
+    std::string press(Trim(Value(dialog.Name(), "Press")));
     if (press.empty()) press = dialog.Has("OK") ? "OK" : dialog.Has("Logon") ? "Logon" : "";
     if (!press.empty() && !dialog.Click(press)) {
       throw AnswerFileError("[" + dialog.Name() + "] button " + press + " cannot be pressed");
@@ -173,7 +186,7 @@ void AnswerFileUi::StopTimer(int id) {
 void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
   for (const auto& key : answers_.KeyNames(section)) {
     if (SameText(key, "Press") || SameText(key, "Samples")) continue;
-    const std::string value = answers_.ReadString(section, key, "");
+    const std::string value = Value(section, key);
     const auto dot = key.find('.');
     const std::string name = key.substr(0, dot);
     const std::string part = dot == std::string::npos ? std::string() : key.substr(dot + 1);
@@ -214,7 +227,7 @@ void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
     switch (control->Kind()) {
       case K::CheckBox:
       case K::RadioButton:
-        form.SetChecked(name, IsOn(value));
+        form.SetChecked(name, IsOn(Trim(value)));
         break;
       case K::ListBox:
         control->Clear();
@@ -242,6 +255,12 @@ void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
         for (auto& item : SplitCommaList(value)) control->AddLine(std::move(item));
         break;
       default:
+        // What a person can type: no more than the box holds.
+        if (control->maxLength > 0 && value.size() > std::size_t(control->maxLength)) {
+          throw AnswerFileError("[" + std::string(section) + "] " + name + " holds at most " +
+                                std::to_string(control->maxLength) + " characters, not " +
+                                std::to_string(value.size()));
+        }
         control->text = value;
         break;
     }

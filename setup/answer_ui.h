@@ -24,9 +24,12 @@ class AnswerFileError : public Exception {
 inline constexpr int kExitBadAnswers = 5;
 
 // The Ui of an unattended run: an answer file (INI text) stands in for the
-// person. Questions are answered from section [Answers] by identifier, then
-// by the beginning of their text (case ignored), then by "Default="; a
-// question without an answer ends the run with kExitUnanswered. Dialogs take
+// person. Its values are data, kept exactly as written after "=" (only the
+// line end goes). Questions are answered from section [Answers] by
+// identifier, then by the beginning of their text (case ignored), then by
+// "Default=", which presses only a button the question has (and cancels, but
+// never fills in, input boxes and file dialogs); a question without an
+// answer ends the run with kExitUnanswered. Dialogs take
 // their control values from the section named after the dialog and close
 // with the button named by its "Press=" (OK by default). Mouse movements are
 // made from the answer file's [TabSheet10] "Samples=" hex bytes (repeated as
@@ -36,6 +39,9 @@ class AnswerFileUi : public ui::Ui {
   explicit AnswerFileUi(std::string_view answerText);
 
   const platform::ProfileText& Answers() const { return answers_; }
+  // A value exactly as written; `missing` when the key is not there.
+  std::string Value(std::string_view section, std::string_view key,
+                    std::string_view missing = {}) const;
   // Every text shown in a message box, in order.
   const std::vector<std::string>& Messages() const { return messages_; }
   std::string LastMessage() const { return messages_.empty() ? std::string() : messages_.back(); }
@@ -66,7 +72,12 @@ class AnswerFileUi : public ui::Ui {
   ui::ModalResult DoShowModal(ui::Form& dialog) override;
 
  private:
-  std::optional<std::string> FindAnswer(std::string_view id, std::string_view text) const;
+  struct Found {
+    std::string value;
+    bool byDefault = false;
+  };
+  std::optional<Found> FindAnswer(std::string_view id, std::string_view text) const;
+  std::optional<std::string> TextAnswer(std::string_view id, std::string_view text);
   [[noreturn]] void Unanswered(std::string_view id, std::string_view text, std::string_view why);
 
   struct Timer {

@@ -53,7 +53,7 @@ int Walk(TSetupForm& wizard, AnswerFileUi& ui, std::string& reason) {
     }
 
     const std::string defaultPress = SameText(page, "TabSheet19") ? "Finish" : "Next";
-    const auto presses = SplitCommaList(ui.Answers().ReadString(page, "Press", defaultPress));
+    const auto presses = SplitCommaList(ui.Value(page, "Press", defaultPress));
     for (const auto& button : presses) {
       if (!form.Find(button)) {
         throw AnswerFileError("[" + page + "] Press names no button " + button);

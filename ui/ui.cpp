@@ -29,44 +29,46 @@ void Ui::Message(std::string_view caption, std::string_view text) {
   DoMessage(caption, text);
 }
 
+void Ui::LogAnswer(std::string_view id, std::string_view text, std::string_view answer) {
+  std::string line =
+      "QUESTION " + std::string(id) + " " + std::string(text) + " -> " + std::string(answer);
+  if (!answerNote_.empty()) line += " (" + answerNote_ + ")";
+  answerNote_.clear();
+  LogLine(line);
+}
+
 Answer Ui::Ask(const Question& question, Buttons buttons) {
+  answerNote_.clear();
   const Answer answer = DoAsk(question, buttons);
-  LogLine("QUESTION " + question.id + " " + question.text + " -> " +
-          std::string(AnswerName(answer)));
+  LogAnswer(question.id, question.text, AnswerName(answer));
   return answer;
 }
 
 std::optional<std::string> Ui::Input(const Question& question, std::string_view initial) {
+  answerNote_.clear();
   auto answer = DoInput(question, initial);
-  LogLine("QUESTION " + question.id + " " + question.text + " -> " +
-          (answer ? *answer : std::string("Cancel")));
+  LogAnswer(question.id, question.text, answer ? *answer : std::string("Cancel"));
   return answer;
 }
 
-namespace {
-
-void LogDialog(Ui& ui, const FileDialog& dialog, const std::optional<std::string>& answer) {
-  ui.LogLine("QUESTION " + dialog.id + " " + dialog.title + " -> " +
-             (answer ? *answer : std::string("Cancel")));
-}
-
-}  // namespace
-
 std::optional<std::string> Ui::SaveFile(const FileDialog& dialog) {
+  answerNote_.clear();
   auto answer = DoFileDialog(DialogKind::SaveFile, dialog);
-  LogDialog(*this, dialog, answer);
+  LogAnswer(dialog.id, dialog.title, answer ? *answer : std::string("Cancel"));
   return answer;
 }
 
 std::optional<std::string> Ui::OpenFile(const FileDialog& dialog) {
+  answerNote_.clear();
   auto answer = DoFileDialog(DialogKind::OpenFile, dialog);
-  LogDialog(*this, dialog, answer);
+  LogAnswer(dialog.id, dialog.title, answer ? *answer : std::string("Cancel"));
   return answer;
 }
 
 std::optional<std::string> Ui::Folder(const FileDialog& dialog) {
+  answerNote_.clear();
   auto answer = DoFileDialog(DialogKind::Folder, dialog);
-  LogDialog(*this, dialog, answer);
+  LogAnswer(dialog.id, dialog.title, answer ? *answer : std::string("Cancel"));
   return answer;
 }
 

@@ -99,6 +99,10 @@ class Ui {
   void LogLine(std::string_view line);
 
  protected:
+  // An implementation's word on how it came to its answer ("by Default="),
+  // added to the log line of the question it is answering.
+  void NoteAnswer(std::string note) { answerNote_ = std::move(note); }
+
   virtual void DoMessage(std::string_view caption, std::string_view text) = 0;
   virtual Answer DoAsk(const Question& question, Buttons buttons) = 0;
   virtual std::optional<std::string> DoInput(const Question& question,
@@ -108,7 +112,10 @@ class Ui {
   virtual ModalResult DoShowModal(Form& dialog) = 0;
 
  private:
+  void LogAnswer(std::string_view id, std::string_view text, std::string_view answer);
+
   EventLog* log_ = nullptr;
+  std::string answerNote_;
 };
 
 }  // namespace nimbra::ui

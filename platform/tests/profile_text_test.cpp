@@ -33,6 +33,11 @@ TEST(ProfileRead, WindowsLookupRules) {
   EXPECT_EQ(p.ReadString("WorkStation", "Single", "-"), "x");
   EXPECT_EQ(p.ReadString("WorkStation", "Unmatched", "-"), "\"x'");
   EXPECT_EQ(p.ReadRaw("WorkStation", "Quoted"), "\"  spaced  \"");
+  // Exact values keep blanks and quotes and lose only the line end.
+  EXPECT_EQ(p.ReadExact("WorkStation", "installed"), " MESSAGE: ");
+  EXPECT_EQ(p.ReadExact("WorkStation", "Quoted"), "\"  spaced  \"");
+  EXPECT_EQ(p.ReadExact("WorkStation", "Empty"), "");
+  EXPECT_EQ(p.ReadExact("WorkStation", "Missing"), std::nullopt);
   // Present but empty is not missing.
   EXPECT_EQ(p.ReadString("WorkStation", "Empty", "-"), "");
   EXPECT_TRUE(p.ValueExists("WorkStation", "Empty"));

@@ -5,7 +5,7 @@ namespace nimbra::keys {
 std::unique_ptr<ui::Form> MakeLogonWindow(const std::vector<std::string>& users,
                                           const std::string& current) {
   using K = ui::ControlKind;
-  auto form = std::make_unique<ui::Form>("TLogonForm", "NimbraPost Logon");
+  auto form = std::make_unique<ui::Form>(kLogonWindowName, "NimbraPost Logon");
   ui::Form* self = form.get();
   form->Add("UserLabel", K::Label, "", "User");
   ui::Control& list = form->Add("Users", K::ComboBox, "");

@@ -8,6 +8,8 @@
 
 namespace nimbra::keys {
 
+inline constexpr const char* kLogonWindowName = "TLogonForm";
+
 // The key component's logon window "TLogonForm": the user list "Users" (a
 // combo box), the box "Password", and the buttons "OK" and "Cancel", which
 // close it with their result. The given user is preselected, else the first.

@@ -62,6 +62,7 @@ void TSetupForm::DeleteAddressClick() {
 void TSetupForm::AddressesExit() {
   if (!form_->At("PrimeEmail").text.empty()) return;
   context_->Message("You must select a Primary Email Address from the list of Email Addresses");
+  context_->Refuse("PrimeEmail");
   // Back to the page before this one in the sequence in use (the random-data
   // page of the desktop sequences, the software page of the older
   // generation's); with none before it the user stays.

@@ -15,6 +15,7 @@ void TSetupForm::PasswordExit() {
         "You have not entered a user name. A user name is required\r\nto operate properly. "
         "Please enter a user name.");
     f.Focus("UserName");
+    context_->Refuse("UserName");
     settings_.MayLeavePage = false;
     return;
   }
@@ -22,6 +23,7 @@ void TSetupForm::PasswordExit() {
     context_->Message(
         "The New Password and Confirm Password that you entered are not the same.\r\nPlease "
         "re-type the password and confirm password making sure\r\nthat they are the same");
+    context_->Refuse("ConfirmPass");
     settings_.MayLeavePage = false;
     return;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,6 +87,10 @@ class TSetupForm {
   std::function<void()> onDesktopRun;
   std::function<void()> onServerRun;
   std::function<void()> onFinish;
+
+  // How long the wizard waits for a window of another program to close (the
+  // older generation's uninstaller) before it goes on.
+  std::chrono::milliseconds windowWaitLimit = std::chrono::seconds(15);
 
  private:
   void WireControls();

@@ -7,14 +7,18 @@
 
 namespace nimbra::setup {
 
-// Plays a person through the wizard with an answer file: creates the wizard,
-// then on every page sets the controls from the page's section and presses
-// its "Press=" buttons (a comma list; "Next" by default, "Finish" on the
-// completion page). Returns the process exit status: 0 after Finish, 2 after
-// Exit, 3 for a question without an answer, 4 when a page keeps the user on
-// it (the reason names the page and the last message), 5 when the answer file
-// does not fit the form, 1 for the wizard's own fatal stops. `reason` says
-// why the run ended.
+// Plays a person through the wizard with an answer file. Before the first
+// page it checks that the setup folder exists and holds an installer script
+// (exit 1 otherwise) and that every section and [Answers] key of the answer
+// file names a page, dialog or question of the wizard (exit 5 otherwise);
+// then it creates the wizard and on every page sets the controls from the
+// page's section and presses its "Press=" buttons (a comma list; "Next" by
+// default, "Finish" on the completion page). Returns the process exit
+// status: 0 after Finish, 2 after Exit, 3 for a question without an answer,
+// 4 when a page keeps the user on it (the reason names the page, the last
+// message and, where one exists, the answer-file key that would move it on),
+// 5 when the answer file does not fit the form, 1 for the wizard's own fatal
+// stops. `reason` says why the run ended.
 int RunUnattended(TSetupForm& wizard, AnswerFileUi& ui, std::string* reason = nullptr);
 
 }  // namespace nimbra::setup

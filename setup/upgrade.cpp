@@ -2,6 +2,7 @@
 #include "platform/profile_file.h"
 #include "platform/registry.h"
 #include "platform/window.h"
+#include "setup/pumped_wait.h"
 #include "setup/tsetup_form.h"
 #include "ui/questions.h"
 
@@ -67,7 +68,13 @@ bool TSetupForm::OldVersion() {
         ui_.EndProcess(ui::kExitStopped, "old version uninstaller not started");
       }
     }
-    while (windows.FindWindow(std::nullopt, kWizardTitle)) ui_.ProcessMessages();
+    const bool closed = WaitPumping(
+        ui_, windowWaitLimit, [&] { return windows.FindWindow(std::nullopt, kWizardTitle) != 0; });
+    if (!closed) {
+      ui_.LogLine("WAIT the window \"" + std::string(kWizardTitle) + "\" is still open after " +
+                  std::to_string(windowWaitLimit.count()) +
+                  " ms; looking for the old version again");
+    }
     // An uninstaller that leaves the older version in place would be offered
     // again and again; after a few rounds the set-up stops instead.
     if (++uninstallRounds_ > kMaxUninstallRounds) {

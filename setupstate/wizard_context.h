@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,18 @@ class WizardContext {
 
   // Control text by name (shorthand for form.At(name).text).
   std::string& Text(std::string_view control) { return form.At(control).text; }
+
+  // An exit check that keeps the user on the page or sends him back names the
+  // control whose value it refused; an unattended run that stops there names
+  // it as the answer-file key that would move it on.
+  struct Refusal {
+    std::string page;
+    std::string control;
+  };
+  void Refuse(std::string_view control) {
+    lastRefusal = Refusal{form.ActivePage(), std::string(control)};
+  }
+  std::optional<Refusal> lastRefusal;
 
   // Page handlers by page name; the navigation looks them up here.
   void SetPageHandlers(std::string_view page, PageHandlers handlers);

@@ -1,5 +1,7 @@
 #include "ui/questions.h"
 
+#include "core/strings.h"
+
 namespace nimbra::ui {
 
 namespace {
@@ -31,6 +33,36 @@ constexpr QuestionInfo kQuestions[] = {
 
 std::span<const QuestionInfo> AllQuestions() {
   return kQuestions;
+}
+
+namespace {
+
+// Can key begin a text made from this pattern? Up to the first "<...>" part
+// the key must follow the pattern's words; once past it, any text follows.
+bool BeginsPattern(std::string_view key, std::string_view pattern) {
+  const std::size_t hole = pattern.find('<');
+  const std::string_view fixed = pattern.substr(0, hole);
+  if (hole != 0) {
+    if (key.size() <= fixed.size()) return StartsText(fixed, key);
+    return StartsText(key, fixed) && hole != std::string_view::npos;
+  }
+  // A leading part: some text, then the words after it.
+  const std::size_t close = pattern.find('>');
+  if (close == std::string_view::npos) return false;
+  const std::string_view words = pattern.substr(close + 1);
+  for (std::size_t start = 1; start < key.size(); ++start) {
+    if (BeginsPattern(key.substr(start), words)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool AnswersSomeQuestion(std::string_view key) {
+  for (const QuestionInfo& question : kQuestions) {
+    if (AnsiSameText(key, question.id) || BeginsPattern(key, question.text)) return true;
+  }
+  return false;
 }
 
 }  // namespace nimbra::ui

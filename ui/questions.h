@@ -30,4 +30,10 @@ inline constexpr std::string_view OldVersionFolderDialog = "OldVersionFolderDial
 
 std::span<const QuestionInfo> AllQuestions();
 
+// Whether an answer-file key can answer a question: an identifier, or the
+// beginning of a question's text (case ignored), where a "<...>" part of a
+// text stands for any text; a key must reach past a text's leading "<...>"
+// part into the words after it.
+bool AnswersSomeQuestion(std::string_view key);
+
 }  // namespace nimbra::ui

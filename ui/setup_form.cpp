@@ -402,4 +402,12 @@ std::unique_ptr<Form> MakeTestInstallForm() {
   return f;
 }
 
+std::vector<std::string> CompanionWindowNames() {
+  std::vector<std::string> names;
+  for (auto make : {MakeSaveDataForm, MakeCalyTimeoutForm, MakePrepForm, MakeBackDropForm,
+                    MakeMouseCaptureForm, MakeOldLogonForm, MakeTestInstallForm})
+    names.push_back(make()->Name());
+  return names;
+}
+
 }  // namespace nimbra::ui

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ui/form.h"
 
@@ -20,5 +22,8 @@ std::unique_ptr<Form> MakeBackDropForm();      // TBackDropForm
 std::unique_ptr<Form> MakeMouseCaptureForm();  // TfrmMouseCapture
 std::unique_ptr<Form> MakeOldLogonForm();      // TOldLogonScreen (Logon closes with Ok)
 std::unique_ptr<Form> MakeTestInstallForm();   // TTestInstall
+
+// The names of the companion windows above ("TSaveData", ...).
+std::vector<std::string> CompanionWindowNames();
 
 }  // namespace nimbra::ui

@@ -25,11 +25,16 @@ TEST_F(WizardTest, StandardSequenceRunsToFinishForTypesZeroAndOne) {
 }
 
 TEST_F(WizardTest, MissingSettingsFileGivesTheStandardSequence) {
-  Result r = Run(kDesktopAnswers);
-  EXPECT_EQ(r.code, 0) << r.reason;
-  EXPECT_EQ(r.pages, kStandard);
-  EXPECT_EQ(wizard->Settings().ScriptName, "WsScript.txt");
-  EXPECT_EQ(wizard->Settings().InstallType, 0);
+  AnswerFileUi person("");
+  TSetupForm created(person, *machine, "D:\\");
+  created.FormCreate();
+  std::vector<std::string> list = {""};
+  list.insert(list.end(), kStandard.begin(), kStandard.end());
+  list.emplace_back();
+  EXPECT_EQ(created.Settings().PageList, list);
+  EXPECT_EQ(created.Form().ActivePage(), "TabSheet1");
+  EXPECT_EQ(created.Settings().ScriptName, "WsScript.txt");
+  EXPECT_EQ(created.Settings().InstallType, 0);
 }
 
 TEST_F(WizardTest, ThicketSequenceHasSharedDataAndPgpPages) {

@@ -35,12 +35,13 @@ class WizardTest : public ::testing::Test {
   };
 
   // Runs the wizard with the answer file; keeps the wizard for inspection.
-  Result Run(const std::string& answers) {
+  Result Run(const std::string& answers, const std::string& setupDir = "D:\\") {
     wizard.reset();  // it refers to the previous run's Ui
     log = std::make_unique<ui::EventLog>();
     ui = std::make_unique<AnswerFileUi>(answers);
     ui->SetLog(log.get());
-    wizard = std::make_unique<TSetupForm>(*ui, *machine, "D:\\");
+    wizard = std::make_unique<TSetupForm>(*ui, *machine, setupDir);
+    wizard->windowWaitLimit = windowWaitLimit;
     Result r;
     r.code = RunUnattended(*wizard, *ui, &r.reason);
     for (const auto& line : log->Lines()) {
@@ -61,6 +62,8 @@ class WizardTest : public ::testing::Test {
   std::string Text(const char* control) { return wizard->Form().At(control).text; }
 
   platform::TestMachine machine;
+  // Short, so that a window that never closes costs the test little time.
+  std::chrono::milliseconds windowWaitLimit{50};
   std::unique_ptr<ui::EventLog> log;
   std::unique_ptr<AnswerFileUi> ui;
   std::unique_ptr<TSetupForm> wizard;

@@ -1,12 +1,15 @@
 // Fuzzes the Wine registry text parser: any input either raises
 // ERegistryFormatError or loads; a loaded hive written out and read again
-// gives the same text (writing is a fixed point after one round).
+// gives the same text (writing is a fixed point after one round). Read as a
+// damaged machine's hive (problems collected), any input loads, and what
+// loads writes out as text that reads without a problem.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/reg_hive.h"
 #include "platform/registry.h"
@@ -15,6 +18,13 @@ using namespace nimbra::platform;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::vector<reg::HiveProblem> problems;
+  const reg::HiveContent partial = reg::ParseHive(text, "fuzz.reg", &problems);
+  const std::string saved = reg::WriteHive(*partial.root, ";; fuzz", partial.arch);
+  std::vector<reg::HiveProblem> none;
+  reg::ParseHive(saved, "saved.reg", &none);
+  if (!none.empty()) std::abort();
+
   reg::HiveContent hive;
   try {
     hive = reg::ParseHive(text, "fuzz.reg");

@@ -132,8 +132,6 @@ std::vector<std::string> Machine::IpAddresses() const {
         if (!item.empty() && item != "0.0.0.0") addresses.push_back(item);
       }
     }
-  } catch (const ERegistryFormatError&) {
-    throw;
   } catch (const ERegistryException&) {
     addresses.clear();  // a value of an unusable type counts as none
   }

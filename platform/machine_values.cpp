@@ -10,8 +10,6 @@ std::optional<std::string> ReadRegString(Registry& registry, RootKey root, std::
     const RegType type = handle->GetValueType(name);
     if (type != RegType::String && type != RegType::ExpandString) return std::nullopt;
     return handle->ReadString(name);
-  } catch (const ERegistryFormatError&) {
-    throw;  // a damaged hive file is not the same as a missing value
   } catch (const ERegistryException&) {
     return std::nullopt;
   }

@@ -35,40 +35,66 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 
 class HiveParser {
  public:
-  HiveParser(std::string_view text, const std::string& file) : text_(text), file_(file) {}
+  HiveParser(std::string_view text, const std::string& file, std::vector<HiveProblem>* problems)
+      : text_(text), file_(file), problems_(problems) {}
 
   HiveContent Parse() {
     content_.root = std::make_unique<RegNode>();
     content_.root->modified = CurrentFileTime();
     std::string_view line;
     if (!NextLine(line) || line != kHeader) {
-      Fail("not a Wine registry file (the first line must be \"WINE REGISTRY Version 2\")");
+      try {
+        Fail("not a Wine registry file (the first line must be \"WINE REGISTRY Version 2\")");
+      } catch (const ERegistryFormatError& error) {
+        Report(error);
+        return std::move(content_);
+      }
     }
     while (NextLine(line)) {
       std::string_view p = SkipSpace(line);
       if (p.empty()) continue;
-      switch (p[0]) {
-        case '[':
-          KeyLine(p);
-          break;
-        case '@':
-        case '"':
-          ValueLine(p);
-          break;
-        case '#':
-          OptionLine(p);
-          break;
-        case ';':
-          if (!key_ && content_.comment.empty()) content_.comment = std::string(line);
-          break;
-        default:
-          Fail("unrecognized input");
+      try {
+        Line(line, p);
+      } catch (const ERegistryFormatError& error) {
+        Report(error);
+        // The values of a key whose line is unreadable have no key to go to.
+        if (p[0] == '[') skipping_ = true;
       }
     }
     return std::move(content_);
   }
 
  private:
+  void Line(std::string_view line, std::string_view p) {
+    switch (p[0]) {
+      case '[':
+        skipping_ = false;
+        KeyLine(p);
+        break;
+      case '@':
+      case '"':
+        if (!skipping_) ValueLine(p);
+        break;
+      case '#':
+        if (!skipping_) OptionLine(p);
+        break;
+      case ';':
+        if (!key_ && content_.comment.empty()) content_.comment = std::string(line);
+        break;
+      default:
+        Fail("unrecognized input");
+    }
+  }
+
+  // Raises the error again unless the caller collects problems.
+  void Report(const ERegistryFormatError& error) {
+    if (!problems_) throw;
+    std::string what = error.what();
+    const std::string prefix = file_ + ":" + std::to_string(error.Line()) + ": ";
+    if (what.rfind(prefix, 0) == 0) what.erase(0, prefix.size());
+    problems_->push_back({error.Line(), std::move(what)});
+  }
+
   [[noreturn]] void Fail(const std::string& what) {
     throw ERegistryFormatError(file_, line_number_, what);
   }
@@ -237,6 +263,8 @@ class HiveParser {
 
   std::string_view text_;
   const std::string& file_;
+  std::vector<HiveProblem>* problems_;
+  bool skipping_ = false;  // inside a key whose line could not be read
   std::size_t pos_ = 0;
   int line_number_ = 0;
   HiveContent content_;
@@ -352,8 +380,9 @@ void AppendKey(std::string& out, const RegNode& node, std::string& path) {
 
 }  // namespace
 
-HiveContent ParseHive(std::string_view text, const std::string& file_name) {
-  return HiveParser(text, file_name).Parse();
+HiveContent ParseHive(std::string_view text, const std::string& file_name,
+                      std::vector<HiveProblem>* problems) {
+  return HiveParser(text, file_name, problems).Parse();
 }
 
 std::string WriteHive(const RegNode& root, std::string_view comment, std::string_view arch) {

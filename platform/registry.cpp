@@ -73,8 +73,32 @@ struct Registry::Hive {
   FileStamp stamp;  // of the file as last read or written
   bool loaded = false;
   bool dirty = false;
+  bool keepFile = false;  // damaged and not kept aside: never saved over
   reg::HiveContent content;
 };
+
+namespace {
+
+// Copies a damaged hive file aside before anything replaces it: to
+// "<name>.damaged", or the first of "<name>.damaged.2", ... that is free or
+// already holds this very text. Returns the copy, empty when none was made.
+std::filesystem::path KeepAside(const std::filesystem::path& file, const std::string& text) {
+  for (int n = 1; n <= 100; ++n) {
+    std::filesystem::path copy = file;
+    copy += n == 1 ? std::string(".damaged") : ".damaged." + std::to_string(n);
+    try {
+      const std::optional<std::string> existing = reg::ReadFileIfExists(copy);
+      if (existing && *existing != text) continue;
+      if (!existing) reg::ReplaceFile(copy, text);
+      return copy;
+    } catch (const ERegistryException&) {
+      return {};
+    }
+  }
+  return {};
+}
+
+}  // namespace
 
 ERegistryFormatError::ERegistryFormatError(const std::string& file, int line,
                                            const std::string& what)
@@ -160,9 +184,17 @@ Registry::Hive& Registry::LoadedHive(int index) {
   Hive& hive = *hives_[index];
   if (hive.loaded) return hive;
   hive.stamp = FileStamp::Of(hive.file);
+  hive.keepFile = false;
   std::optional<std::string> text = reg::ReadFileIfExists(hive.file);
   if (text) {
-    hive.content = reg::ParseHive(*text, hive.file.string());
+    std::vector<reg::HiveProblem> problems;
+    hive.content = reg::ParseHive(*text, hive.file.string(), &problems);
+    if (!problems.empty()) {
+      HiveDamage damage{hive.file, problems.front().line, problems.front().what, problems.size(),
+                        KeepAside(hive.file, *text)};
+      hive.keepFile = damage.keptAs.empty();
+      damage_.push_back(std::move(damage));
+    }
   } else {
     hive.content.root = std::make_unique<RegNode>();
     hive.content.root->modified = CurrentFileTime();
@@ -378,17 +410,33 @@ RegNode* Registry::Resolve(int hive, const std::vector<std::u16string>& folded_p
 }
 
 void Registry::Flush() {
+  std::string refused;
   for (auto& hive : hives_) {
     if (!hive->loaded || !hive->dirty) continue;
+    if (hive->keepFile) {
+      refused = hive->file.string();
+      continue;
+    }
     reg::ReplaceFile(
         hive->file, reg::WriteHive(*hive->content.root, hive->content.comment, hive->content.arch));
     hive->stamp = FileStamp::Of(hive->file);
     hive->dirty = false;
   }
+  if (!refused.empty()) {
+    throw ERegistryException("the registry file " + refused +
+                             " is damaged and could not be kept aside; it is not saved over");
+  }
 }
 
 bool Registry::Modified() const {
   return hives_[kMachine]->dirty || hives_[kUser]->dirty;
+}
+
+std::vector<HiveDamage> Registry::Damage() {
+  Refresh();
+  LoadedHive(kMachine);
+  LoadedHive(kUser);
+  return damage_;
 }
 
 std::string Registry::HiveText(RootKey root) {

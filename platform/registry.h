@@ -159,10 +159,23 @@ class RegKey {
   mutable std::uint64_t generation_ = 0;
 };
 
+// A hive file that could not be read whole. What could be read of it is
+// used and what could not takes its defaults (the keys and values on the
+// damaged lines are missing); before anything is saved over it, the damaged
+// file is kept aside.
+struct HiveDamage {
+  std::filesystem::path file;
+  int line = 0;                  // the first damaged line
+  std::string what;              // what is wrong there
+  std::size_t lines = 0;         // damaged lines in all
+  std::filesystem::path keptAs;  // the copy of the damaged file; empty when none could be made
+};
+
 class Registry {
  public:
   // machine_root is the prefix folder holding system.reg and user.reg. Files
-  // are read when first needed; missing files give empty hives.
+  // are read when first needed; missing files give empty hives, damaged ones
+  // what can be read of them (see HiveDamage).
   explicit Registry(std::filesystem::path machine_root);
   // Saves changed hives; failures are swallowed here (call Flush to see them).
   ~Registry();
@@ -174,8 +187,7 @@ class Registry {
   // nullopt when the key is missing and create is false. Raises
   // ERegistryException when the key cannot be created (a path under
   // HKEY_USERS other than the current user's SID, a link that leads
-  // nowhere, a name over 255 characters) and ERegistryFormatError when the
-  // hive file is malformed.
+  // nowhere, a name over 255 characters).
   std::optional<RegKey> OpenKey(RootKey root, std::string_view path, bool create);
   bool KeyExists(RootKey root, std::string_view path);
   // Deletes the key and its subkeys; false when it did not exist. The last
@@ -190,13 +202,20 @@ class Registry {
   // the next Flush replaces the file (the last writer wins).
   //
   // Writes every changed hive: a temporary file in the same folder, fsync,
-  // rename over the old file, so a crash leaves the old or the new file.
+  // rename over the old file, so a crash leaves the old or the new file. A
+  // damaged hive file that could not be kept aside is never saved over:
+  // ERegistryException names it (the other hive is still written).
   void Flush();
   // True when some hive has changes not yet flushed.
   bool Modified() const;
 
   // The hive text as Flush would write it (for tests and tools).
   std::string HiveText(RootKey root);
+
+  // Reads both hives (when not read yet) and returns every damage met so far.
+  // A damaged file is kept aside as "<name>.damaged" (".damaged.2", ... when
+  // that name holds an earlier, different damaged file).
+  std::vector<HiveDamage> Damage();
 
  private:
   friend class RegKey;
@@ -222,6 +241,7 @@ class Registry {
   std::filesystem::path root_;
   std::unique_ptr<Hive> hives_[2];
   std::uint64_t generation_ = 1;  // bumped whenever a key leaves the tree
+  std::vector<HiveDamage> damage_;
 };
 
 // Imports a REGEDIT4 (ANSI, CP-1252) or "Windows Registry Editor Version

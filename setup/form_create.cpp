@@ -26,8 +26,26 @@ void TSetupForm::RightsCheck() {
   }
 }
 
+namespace {
+
+std::string DamageText(const platform::HiveDamage& damage) {
+  std::string text =
+      "The registry file " + damage.file.string() + " is damaged at line " +
+      std::to_string(damage.line) + " (" + damage.what + "; " + std::to_string(damage.lines) +
+      " damaged lines in all): what it holds there is ignored and defaults are used.";
+  if (damage.keptAs.empty())
+    return text + " The damaged file could not be kept aside and is not saved over.";
+  return text + " The damaged file is kept as " + damage.keptAs.string() + ".";
+}
+
+}  // namespace
+
 void TSetupForm::FormCreate() {
   ui_.SetMainForm(*form_);
+  // Unreadable registry keys are ignored and their defaults stay; the log
+  // names the damage.
+  for (const platform::HiveDamage& damage : machine_.Reg().Damage())
+    ui_.LogLine("MESSAGE " + DamageText(damage));
   StartCursorSampler();
   RightsCheck();
 

@@ -282,21 +282,62 @@ TEST(RegistryFormat, MalformedFilesNameFileAndLine) {
   EXPECT_THROW(reg::ParseHive(deep, "t"), ERegistryFormatError);
 }
 
-TEST(RegistryFormat, MalformedHiveFileRaisesThroughRegistry) {
+TEST(RegistryFormat, DamagedHiveIsReadInPartAndKeptAsideBeforeItIsSaved) {
   TempFolder folder;
-  WriteText(folder / "user.reg", "WINE REGISTRY Version 2\n[A]\n\"v\"=\"x\n");
+  const std::string damaged =
+      "WINE REGISTRY Version 2\n[A]\n\"good\"=\"1\"\n\"v\"=\"x\n\"after\"=dword:00000002\n"
+      "garbage\n[B\n\"lost\"=\"with its key\"\n[C]\n\"c\"=\"3\"\n";
+  WriteText(folder / "user.reg", damaged);
   Registry registry(folder.Path());
-  try {
-    registry.OpenKey(RootKey::CurrentUser, "A", false);
-    ADD_FAILURE() << "malformed user.reg accepted";
-  } catch (const ERegistryFormatError& e) {
-    EXPECT_EQ(e.File(), (folder / "user.reg").string());
-    EXPECT_EQ(e.Line(), 3);
-  }
-  // The other hive is unaffected, and nothing is written back.
-  EXPECT_TRUE(registry.OpenKey(RootKey::LocalMachine, "Software", true).has_value());
+  // What can be read is there; the damaged lines are not.
+  auto a = registry.OpenKey(RootKey::CurrentUser, "A", false);
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(a->ReadString("good"), "1");
+  EXPECT_FALSE(a->ValueExists("v"));
+  EXPECT_EQ(a->ReadInteger("after"), 2);
+  EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, "C", false)->ReadString("c"), "3");
+  EXPECT_EQ(registry.OpenKey(RootKey::CurrentUser, "A", false)->SubkeyNames().size(), 0u);
+
+  const std::vector<HiveDamage> damage = registry.Damage();
+  ASSERT_EQ(damage.size(), 1u);
+  EXPECT_EQ(damage[0].file, folder / "user.reg");
+  EXPECT_EQ(damage[0].line, 4);
+  EXPECT_EQ(damage[0].what, "unterminated string");
+  EXPECT_EQ(damage[0].lines, 3u);
+  EXPECT_EQ(damage[0].keptAs, folder / "user.reg.damaged");
+  EXPECT_EQ(ReadText(folder / "user.reg.damaged"), damaged);
+
+  // A save writes what was read; the damaged file stays aside.
+  registry.OpenKey(RootKey::CurrentUser, "New", true)->WriteString("n", "4");
   registry.Flush();
-  EXPECT_EQ(ReadText(folder / "user.reg"), "WINE REGISTRY Version 2\n[A]\n\"v\"=\"x\n");
+  Registry again(folder.Path());
+  EXPECT_TRUE(again.Damage().empty());
+  EXPECT_EQ(again.OpenKey(RootKey::CurrentUser, "A", false)->ReadString("good"), "1");
+  EXPECT_EQ(again.OpenKey(RootKey::CurrentUser, "New", false)->ReadString("n"), "4");
+  EXPECT_EQ(ReadText(folder / "user.reg.damaged"), damaged);
+
+  // A second, different damage does not replace the first copy.
+  WriteText(folder / "user.reg", "not a registry\n");
+  Registry third(folder.Path());
+  ASSERT_EQ(third.Damage().size(), 1u);
+  EXPECT_EQ(third.Damage()[0].keptAs, folder / "user.reg.damaged.2");
+  EXPECT_FALSE(third.OpenKey(RootKey::CurrentUser, "A", false).has_value());
+}
+
+TEST(RegistryFormat, DamagedHiveThatCannotBeKeptAsideIsNeverSavedOver) {
+  TempFolder folder;
+  const std::string damaged = "WINE REGISTRY Version 2\n[A]\n\"v\"=\"x\n";
+  WriteText(folder / "user.reg", damaged);
+  std::filesystem::create_directory(folder / "user.reg.damaged");  // no copy can go there
+  Registry registry(folder.Path());
+  ASSERT_EQ(registry.Damage().size(), 1u);
+  EXPECT_TRUE(registry.Damage()[0].keptAs.empty());
+  registry.OpenKey(RootKey::CurrentUser, "New", true)->WriteString("n", "1");
+  registry.OpenKey(RootKey::LocalMachine, "Software\\New", true)->WriteString("n", "1");
+  EXPECT_THROW(registry.Flush(), ERegistryException);
+  EXPECT_EQ(ReadText(folder / "user.reg"), damaged);
+  // The sound hive is written all the same.
+  EXPECT_NE(ReadText(folder / "system.reg").find("[Software\\\\New]"), std::string::npos);
 }
 
 }  // namespace

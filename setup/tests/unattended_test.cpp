@@ -2,6 +2,8 @@
 // tells the administrator.
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "platform/window.h"
 #include "setup/tests/wizard_fixture.h"
@@ -11,6 +13,15 @@ namespace {
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
 }
 
 TEST_F(WizardTest, MistypedSetupFolderStopsTheRunWithOneLine) {
@@ -84,6 +95,34 @@ TEST_F(WizardTest, StuckRunNamesTheAnswerKeyThatMovesItOn) {
                   "page TabSheetOverWrite cannot press Next; the answer-file key that moves it on: "
                   "[TabSheetOverWrite] Press=OkMigrate or NewInstall"))
       << r.reason;
+}
+
+TEST_F(WizardTest, DamagedRegistryFilesAreLoggedKeptAsideAndTakeDefaults) {
+  ScriptType(1);
+  machine->Save();
+  for (const char* hive : {"user.reg", "system.reg"}) {
+    const std::filesystem::path file = machine.Root() / hive;
+    std::string text = ReadText(file);
+    text.insert(text.find('\n') + 1, "garbage\n");
+    WriteText(file, text);
+  }
+  Result r = Run(kDesktopAnswers);
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_NE(std::find(r.pages.begin(), r.pages.end(), "TabSheet15"), r.pages.end());
+  for (const char* hive : {"user.reg", "system.reg"}) {
+    const std::string file = (machine.Root() / hive).string();
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(),
+                        "MESSAGE The registry file " + file +
+                            " is damaged at line 2 (unrecognized input; 1 damaged lines in all): "
+                            "what it holds there is ignored and defaults are used. The damaged "
+                            "file is kept as " +
+                            file + ".damaged."),
+              r.log.end())
+        << hive;
+    EXPECT_NE(ReadText(file + ".damaged").find("garbage"), std::string::npos);
+  }
+  // The rights check saved the machine's hive: without the damaged line.
+  EXPECT_EQ(ReadText(machine.Root() / "system.reg").find("garbage"), std::string::npos);
 }
 
 TEST_F(WizardTest, OlderUninstallersWindowIsWaitedForALimitedTime) {

@@ -106,7 +106,13 @@ std::size_t KeyFieldSize(std::string_view name) {
 
 bool CreateTables(const DbFile& file) {
   Database db(file.path, true, kLockWaitMs);
-  db.Exec("PRAGMA journal_mode=WAL");
+  // The rollback journal, for the user's own set as for the shared one: the
+  // shared set lives on a folder that several computers use, where a
+  // write-ahead log (which needs one host's shared memory, and write access
+  // even to read) does not work, and both sets may be one file when they
+  // resolve to one folder. Readers of a file on a read-only share need
+  // nothing but the file.
+  db.Exec("PRAGMA journal_mode=DELETE");
   db.Exec("BEGIN EXCLUSIVE");
   try {
     if (db.TableExists(file.KeyTable()) && db.TableExists(file.UrlTable())) {

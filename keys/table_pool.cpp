@@ -75,9 +75,6 @@ Database& OpenOnce(Pool& pool, const DbFile& file, std::initializer_list<std::st
     connection.db = std::make_unique<Database>(file.path, false, kLockWaitMs);
     connection.dev = st.st_dev;
     connection.ino = st.st_ino;
-    // Commits need not reach the disk before the call returns: the WAL
-    // keeps the database consistent through a crash of the process.
-    connection.db->Exec("PRAGMA synchronous=NORMAL");
     it = pool.connections.emplace(identity, std::move(connection)).first;
   }
   Connection& connection = it->second;

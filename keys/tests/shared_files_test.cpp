@@ -1,0 +1,91 @@
+// Key databases on shared folders: what other computers and read-only
+// shares need of the files, and what a process keeps open.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "keys/keys_db.h"
+#include "keys/sqlite_db.h"
+#include "keys/tests/sample_key.h"
+#include "keys/tests/temp_dir.h"
+
+namespace nimbra::keys {
+namespace {
+
+using test::MakeKey;
+
+const std::vector<std::uint8_t> kRandom(100, 5);
+const std::string kPass = "1111111111222222222233333333334444444444";
+
+std::string JournalMode(const std::string& file) {
+  Database raw(file, false, 100);
+  Statement& mode = raw.Prepare("PRAGMA journal_mode");
+  EXPECT_TRUE(mode.Step());
+  std::string text = mode.Text(0);
+  mode.Reset();
+  return text;
+}
+
+// Runs `work` in a child process that cannot write to the folder: as an
+// ordinary user the folder's mode suffices, as the superuser the child
+// drops to an unprivileged user first. Returns the child's exit status.
+int AsReader(const std::filesystem::path& folder, const std::function<int()>& work) {
+  chmod(folder.c_str(), 0555);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+    // Nothing this process saw of the files before may answer for them.
+    ClearAllCaches();
+    CloseAllTables();
+    _exit(work());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  chmod(folder.c_str(), 0700);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST(SharedFiles, EveryDatabaseKeepsARollbackJournal) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.Path() / "shared");
+  TKeysDB db;
+  ASSERT_TRUE(db.Open(dir / "MYKEYS.DAT", dir / "shared/MYKeys.DAT", kRandom, kPass, kPass));
+  KeyRecord key = MakeKey("K1", "k@x.com");
+  ASSERT_TRUE(db.WriteKey(key));
+  key.source = 1;
+  ASSERT_TRUE(db.WriteKey(key));
+  ASSERT_TRUE(db.Close());
+  EXPECT_EQ(JournalMode(dir / "MYKEYS.DAT"), "delete");
+  EXPECT_EQ(JournalMode(dir / "shared/MYKeys.DAT"), "delete");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+    EXPECT_FALSE(entry.path().string().ends_with("-wal")) << entry.path();
+}
+
+TEST(SharedFiles, DatabaseOnAReadOnlyFolderCanStillBeRead) {
+  test::TempDir dir;
+  const std::string file = dir / "RECIPS.DAT";
+  {
+    TKeysDB db;
+    ASSERT_TRUE(db.Open(file, "", kRandom, "", kPass));
+    KeyRecord key = MakeKey("R1", "reader@x.com");
+    std::vector<std::uint8_t> block(64, 'Q');
+    db.SetBlocks(key, nullptr, 0, block.data(), std::int32_t(block.size()));
+    ASSERT_TRUE(db.WriteKey(key));
+  }
+  CloseAllTables();
+  const int status = AsReader(dir.Path(), [&] {
+    TKeysDB db;
+    if (!db.Open(file, "", kRandom, "", kPass)) return 1;
+    if (db.FindKeyId("reader@x.com", "VRX", false) != "R1") return 2;
+    KeyRecord read;
+    if (!db.ReadKey("R1", read)) return 3;
+    if (db.PublicBlockText(read) != std::string(64, 'Q')) return 4;
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace nimbra::keys

@@ -132,7 +132,11 @@ std::vector<std::uint8_t> TNimbraCrypto::RandomBytes(std::size_t count) {
 }
 
 bool TNimbraCrypto::OpenPair(TKeysDB& db, const std::string* files) {
-  return db.Open(Host(files[0]), Host(files[1]), RandomBytes(100), dbPassword_[1], dbPassword_[0]);
+  // A users file on a network drive makes the first set shared too.
+  const bool firstShared =
+      !files[0].empty() && machine_.GetDriveType(files[0]) == platform::DriveType::Remote;
+  return db.Open(Host(files[0]), Host(files[1]), RandomBytes(100), dbPassword_[1], dbPassword_[0],
+                 firstShared);
 }
 
 bool TNimbraCrypto::OpenOwnKeys(TKeysDB& db) {

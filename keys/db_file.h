@@ -15,6 +15,9 @@ struct DbFile {
   std::string identity;   // see Identity(); set by Make
   std::string stampPath;  // see StampPath(); set by Make
   std::string urlTable;   // see UrlTable(); set by Make
+  // On a folder that other computers use: no connection to it is kept
+  // between operations, so that the file is held open only while in use.
+  bool shared = false;
 
   static DbFile Make(const std::string& path, const std::string& password);
   bool Used() const { return !path.empty(); }

@@ -134,6 +134,20 @@ void FillRecord(const Statement& st, KeyRecord& record) {
   record.displayLabel = record.ReadLabel();
 }
 
+// Ends an operation on a file: a shared file's connection goes at once.
+class OperationEnd {
+ public:
+  explicit OperationEnd(const DbFile& file) : file_(file) {}
+  ~OperationEnd() {
+    if (file_.shared) CloseTables(file_);
+  }
+  OperationEnd(const OperationEnd&) = delete;
+  OperationEnd& operator=(const OperationEnd&) = delete;
+
+ private:
+  const DbFile& file_;
+};
+
 }  // namespace
 
 void ApplyExpiry(KeyRecord& record) {
@@ -174,6 +188,7 @@ KeyTables::KeyTables(const DbFile& file) : file_(file), cache_(&CacheOf(file)) {
 }
 
 bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
+  const OperationEnd end(file_);
   cache_->Refresh();
   if (cache_->FindRecord(keyId, record)) {
     ApplyExpiry(record);
@@ -261,6 +276,7 @@ void KeyTables::Preload(Database& db, const std::string& keyId) {
 }
 
 std::string KeyTables::KeyUrlList(std::string_view keyType, const std::string& keyId) {
+  const OperationEnd end(file_);
   cache_->Refresh();
   return CachedUrlList(keyType, keyId);
 }
@@ -303,6 +319,7 @@ std::string KeyTables::ReadUrlList(Database& db, std::string_view keyType,
 std::string KeyTables::ReadUrl(std::string_view addresses, std::string_view keyType,
                                bool wildcard) {
   // One stamp check and at most one open for both passes.
+  const OperationEnd end(file_);
   cache_->Refresh();
   try {
     Database* db = nullptr;
@@ -344,6 +361,7 @@ std::string KeyTables::FirstKeyId(Database*& db, std::string_view addresses,
 }
 
 bool KeyTables::WriteKey(KeyRecord& record, bool stamp) {
+  const OperationEnd end(file_);
   if (stamp) record.updateStamp = Now();
   bool ok = false;
   bool stamped = false;

@@ -39,7 +39,10 @@ bool CreateWithRetries(const DbFile& file) {
 }  // namespace
 
 TKeysDB::TKeysDB() = default;
-TKeysDB::~TKeysDB() = default;
+
+TKeysDB::~TKeysDB() {
+  Close();
+}
 
 engine::TSecretKey& TKeysDB::Secret() {
   if (!secret_) secret_ = std::make_unique<engine::TSecretKey>();
@@ -48,13 +51,13 @@ engine::TSecretKey& TKeysDB::Secret() {
 
 bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
                    std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
-                   const std::string& firstPassword) {
+                   const std::string& firstPassword, bool firstShared) {
   if (open_) return false;
   randomBytes_.assign(randomBytes.begin(), randomBytes.end());
   bool createdFirst = false;
   bool createdSecond = false;
-  first_ = OpenFile(firstFile, firstPassword, createdFirst);
-  second_ = OpenFile(secondFile, secondPassword, createdSecond);
+  first_ = OpenFile(firstFile, firstPassword, firstShared, createdFirst);
+  second_ = OpenFile(secondFile, secondPassword, true, createdSecond);
   open_ = true;
   if (createdFirst) ImportOlderKeys(*this, *first_, 0);
   if (createdSecond) ImportOlderKeys(*this, *second_, 1);
@@ -62,10 +65,11 @@ bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
 }
 
 std::optional<KeyTables> TKeysDB::OpenFile(const std::string& path, const std::string& password,
-                                           bool& created) {
+                                           bool shared, bool& created) {
   created = false;
   if (path.empty() || password.empty()) return std::nullopt;
-  const DbFile file = DbFile::Make(path, password);
+  DbFile file = DbFile::Make(path, password);
+  file.shared = shared;
   if (!PathExists(path)) {
     if (!DirectoryExists(file.Directory())) return std::nullopt;
     try {
@@ -81,6 +85,8 @@ std::optional<KeyTables> TKeysDB::OpenFile(const std::string& path, const std::s
 bool TKeysDB::Close() {
   if (!open_) return false;
   open_ = false;
+  if (first_) CloseTables(first_->File());
+  if (second_) CloseTables(second_->File());
   first_.reset();
   second_.reset();
   return true;

@@ -37,11 +37,14 @@ class TKeysDB {
   // is created with its tables, and the keys of an older file of the same
   // name with the extension "db" are imported into it; when the directory is
   // missing or the creation fails, the file is not used. False, doing
-  // nothing, when already open.
+  // nothing, when already open. The second file is the shared set's, on a
+  // folder other computers use; `firstShared` says the first one is too (a
+  // users file on a network drive). A connection to a shared file is closed
+  // after each operation; one to the first file may stay open until Close.
   bool Open(const std::string& firstFile, const std::string& secondFile,
             std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
-            const std::string& firstPassword);
-  // False when not open.
+            const std::string& firstPassword, bool firstShared = false);
+  // Closes the connections to both files. False when not open.
   bool Close();
   bool IsOpen() const { return open_; }
 
@@ -87,7 +90,7 @@ class TKeysDB {
 
  private:
   std::optional<KeyTables> OpenFile(const std::string& path, const std::string& password,
-                                    bool& created);
+                                    bool shared, bool& created);
   const std::string& PasswordOf(std::uint8_t source) const;
   std::array<std::uint8_t, 20> FreshRandom();
   engine::TSecretKey& Secret();

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "keys/keys_db.h"
 #include "keys/sqlite_db.h"
 #include "keys/tests/sample_key.h"
@@ -45,6 +47,56 @@ int AsReader(const std::filesystem::path& folder, const std::function<int()>& wo
   waitpid(pid, &status, 0);
   chmod(folder.c_str(), 0700);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+// How many of this process's open descriptors refer to the file.
+int OpenHandles(const std::string& file) {
+  int count = 0;
+  const auto target = std::filesystem::weakly_canonical(file);
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const auto points = std::filesystem::read_symlink(fd.path(), ec);
+    if (!ec && points == target) ++count;
+  }
+  return count;
+}
+
+TEST(SharedFiles, ConnectionsLastNoLongerThanTheOpenDatabase) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.Path() / "shared");
+  const std::string mine = dir / "RECIPS.DAT";
+  const std::string shared = dir / "shared/Recips.DAT";
+  {
+    TKeysDB db;
+    ASSERT_TRUE(db.Open(mine, shared, kRandom, kPass, kPass));
+    KeyRecord key = MakeKey("C1", "c@x.com");
+    ASSERT_TRUE(db.WriteKey(key));
+    key.source = 1;
+    ASSERT_TRUE(db.WriteKey(key));
+    KeyRecord read;
+    ClearAllCaches();
+    ASSERT_TRUE(db.ReadKey("C1", read));
+    EXPECT_EQ(db.FindKeyId("c@x.com", "VRX", false), "C1");
+    // Between operations: the local file may stay open, the shared one not.
+    EXPECT_EQ(OpenHandles(shared), 0);
+    EXPECT_TRUE(db.Close());
+    EXPECT_EQ(OpenHandles(mine), 0);
+
+    // Told that the first file is on a network drive too, nothing stays open.
+    ASSERT_TRUE(db.Open(mine, shared, kRandom, kPass, kPass, true));
+    ClearAllCaches();
+    ASSERT_TRUE(db.ReadKey("C1", read));
+    EXPECT_EQ(OpenHandles(mine), 0);
+    ASSERT_TRUE(db.ReadKey("C1", read));
+    // An open database that is destroyed closes as Close does.
+    ClearAllCaches();
+    ASSERT_TRUE(db.Close());
+    ASSERT_TRUE(db.Open(mine, "", kRandom, "", kPass));
+    ASSERT_TRUE(db.ReadKey("C1", read));
+    EXPECT_GT(OpenHandles(mine), 0);
+  }
+  EXPECT_EQ(OpenHandles(mine), 0);
+  EXPECT_EQ(OpenHandles(shared), 0);
 }
 
 TEST(SharedFiles, EveryDatabaseKeepsARollbackJournal) {

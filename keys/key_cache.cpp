@@ -37,6 +37,12 @@ void Bound(Map& map) {
 
 FileCache::FileCache(const DbFile& file) : file_(file) {}
 
+void FileCache::Rebind(const DbFile& file) {
+  if (file.StampPath() == file_.StampPath()) return;
+  file_ = file;
+  statusTrusted_ = false;
+}
+
 FileCache::FileStatus FileCache::Stat() const {
   struct stat st {};
   FileStatus status;
@@ -99,6 +105,15 @@ void FileCache::PutRecord(const KeyRecord& record) {
     records_.insert_or_assign(record.keyId, record);
   } catch (const std::exception& e) {
     Fail("Exception SaveRecObj : ", e);
+  }
+}
+
+void FileCache::DropKey(const std::string& keyId) {
+  try {
+    records_.erase(keyId);
+    lists_.erase(keyId);
+  } catch (const std::exception& e) {
+    Fail("Exception Clear Key from inRefCache : ", e);
   }
 }
 
@@ -190,6 +205,8 @@ FileCache& CacheOf(const DbFile& file) {
   std::lock_guard lock(registryMutex);
   auto& slot = Registry()[file.Identity()];
   if (!slot) slot = std::make_unique<FileCache>(file);
+  // The file as spelt now: its stamp is the one beside that spelling.
+  slot->Rebind(file);
   return *slot;
 }
 

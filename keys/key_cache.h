@@ -27,6 +27,8 @@ class FileCache {
   static constexpr std::size_t kMaxEntries = 65536;
 
   explicit FileCache(const DbFile& file);
+  // The same file under another spelling: its stamp is read and written there.
+  void Rebind(const DbFile& file);
 
   // Reads the stamp; when it differs from the last one seen, empties the
   // caches and remembers it.
@@ -39,6 +41,9 @@ class FileCache {
   bool FindRecord(const std::string& keyId, KeyRecord& record);
   bool HasRecord(const std::string& keyId) const { return records_.contains(keyId); }
   void PutRecord(const KeyRecord& record);
+  // Forgets the key's record and address list (another key took one of its
+  // addresses); the next read goes to the table.
+  void DropKey(const std::string& keyId);
   // A cached look-up: the KEY_ID, or an empty text for an address known to
   // have no key; nullopt when not cached.
   std::optional<std::string> FindAddress(std::string_view address, std::string_view keyType);

@@ -194,22 +194,24 @@ bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
     ApplyExpiry(record);
     return true;
   }
-  bool found = false;
+  bool withList = false;
   try {
-    found = ReadKeyRow(keyId, record);
+    if (!ReadKeyRow(keyId, record, withList)) return false;
   } catch (const EDBEngineError& error) {
     LogDbError(file_, std::string("ReadKeyRec3- ") + error.what());
     return false;
   }
-  if (!found) return false;
-  cache_->PutRecord(record);
+  // A record whose addresses could not be read is not kept: the next read
+  // tries the address table again.
+  if (withList) cache_->PutRecord(record);
   ApplyExpiry(record);
   return true;
 }
 
-bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
-  // One check of the file for both tables: the address list is read below.
-  Database& db = SafeOpenTable(file_, file_.KeyTable(), file_.UrlTable());
+bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record, bool& withList) {
+  // The address table is not needed to read a key: a missing or damaged one
+  // costs the key its address list, not the key.
+  Database& db = SafeOpenTable(file_, file_.KeyTable());
   Statement& st = db.Prepare(selectKey_);
   st.Bind(1, keyId);
   if (!st.Step()) {
@@ -230,6 +232,7 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
     }
   }
   st.Reset();
+  withList = list.has_value();
   if (!list) {
     // The walk failed: logged, and started once more on a fresh connection.
     LogDbError(file_, "GETKEYURLLIST-" + failure);
@@ -239,6 +242,7 @@ bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record) {
       list =
           ReadUrlList(SafeOpenTable(file_, file_.UrlTable()), record.containerType, record.keyId);
       cache_->PutList(record.keyId, *list);
+      withList = true;
     } catch (const EDBEngineError& error) {
       LogDbError(file_, std::string("GETKEYURLLIST-") + error.what());
       list.emplace();
@@ -443,10 +447,19 @@ bool KeyTables::WriteLinks(Database& db, const KeyRecord& record) {
   cache_->PutList(record.keyId, record.aliases);
   bool ok = true;
   const std::string keyType = Field(record.containerType, 7);
+  const std::string keyId = Field(record.keyId, 20);
   for (const std::string& address : addresses) {
     try {
+      // An address linked to another key moves to this one: that key's
+      // cached record and list lose it (they are read again), so that
+      // writing that key back as read does not take the address back.
+      Statement& owner = db.Prepare(selectUrl_);
+      owner.Bind(1, address).Bind(2, keyType);
+      const std::string previous = owner.Step() ? owner.Text(0) : std::string();
+      owner.Reset();
+      if (!previous.empty() && previous != keyId) cache_->DropKey(previous);
       Statement& link = db.Prepare(upsertLink_);
-      link.Bind(1, address).Bind(2, keyType).Bind(3, Field(record.keyId, 20)).Run();
+      link.Bind(1, address).Bind(2, keyType).Bind(3, keyId).Run();
       link.Reset();
       cache_->PutAddress(address, keyType, record.keyId);
     } catch (const EDBEngineError& error) {

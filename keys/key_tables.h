@@ -21,7 +21,8 @@ class KeyTables {
   const DbFile& File() const { return file_; }
 
   // Reads the key with this KEY_ID; false when it is not there. The encrypt
-  // flag reads true only while the key has not expired.
+  // flag reads true only while the key has not expired. A key whose address
+  // table is missing or damaged reads without addresses (logged).
   bool ReadKey(const std::string& keyId, KeyRecord& record);
   // The key's addresses, comma-separated, the first one stored last.
   std::string KeyUrlList(std::string_view keyType, const std::string& keyId);
@@ -37,7 +38,8 @@ class KeyTables {
   bool WriteKey(KeyRecord& record, bool stamp);
 
  private:
-  bool ReadKeyRow(const std::string& keyId, KeyRecord& record);
+  // withList: the key's address list could be read.
+  bool ReadKeyRow(const std::string& keyId, KeyRecord& record, bool& withList);
   // The list from the cache or the table, the cache state being checked.
   std::string CachedUrlList(std::string_view keyType, const std::string& keyId);
   std::string ReadUrlList(class Database& db, std::string_view keyType, const std::string& keyId);

@@ -24,6 +24,19 @@ bool DirectoryExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Whether two host paths name one database file under the machine's rules:
+// one folder, and names alike without regard to case ("MYKEYS.DAT" and
+// "MYKeys.DAT" when both sets resolve to one folder).
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  const DbFile fa = DbFile::Make(a, {}), fb = DbFile::Make(b, {});
+  if (fa.name != fb.name) return false;
+  struct stat da {
+  }, db{};
+  return stat(fa.Directory().c_str(), &da) == 0 && stat(fb.Directory().c_str(), &db) == 0 &&
+         da.st_dev == db.st_dev && da.st_ino == db.st_ino;
+}
+
 // The tables of a new file, tried again while another process holds the
 // file during its own creation.
 bool CreateWithRetries(const DbFile& file) {
@@ -54,10 +67,18 @@ bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
                    const std::string& firstPassword, bool firstShared) {
   if (open_) return false;
   randomBytes_.assign(randomBytes.begin(), randomBytes.end());
+  // Two spellings of one file are one file, with one cache and one stamp:
+  // the spelling that exists on disk, else the first file's.
+  std::string first = firstFile;
+  std::string second = secondFile;
+  if (SameFile(first, second)) {
+    if (!PathExists(first) && PathExists(second)) first = second;
+    second = first;
+  }
   bool createdFirst = false;
   bool createdSecond = false;
-  first_ = OpenFile(firstFile, firstPassword, firstShared, createdFirst);
-  second_ = OpenFile(secondFile, secondPassword, true, createdSecond);
+  first_ = OpenFile(first, firstPassword, firstShared, createdFirst);
+  second_ = OpenFile(second, secondPassword, true, createdSecond);
   open_ = true;
   if (createdFirst) ImportOlderKeys(*this, *first_, 0);
   if (createdSecond) ImportOlderKeys(*this, *second_, 1);

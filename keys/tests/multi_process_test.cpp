@@ -49,17 +49,32 @@ int RunWriter(const std::string& file, const std::string& prefix, int count) {
   return 0;
 }
 
+// Writes one key with the given addresses (links an address to it).
+int RunLink(const std::string& file, const std::string& keyId, const std::string& aliases) {
+  TKeysDB db;
+  if (!db.Open(file, "", kRandom, "", kPass)) return 2;
+  KeyRecord key = Key(keyId, aliases);
+  return db.WriteKey(key) ? 0 : 3;
+}
+
+// 0 when the address leads to the key.
+int RunFind(const std::string& file, const std::string& address, const std::string& keyId) {
+  TKeysDB db;
+  if (!db.Open(file, "", kRandom, "", kPass)) return 2;
+  return db.FindKeyId(address, "VRX", false) == keyId ? 0 : 4;
+}
+
 TEST(KeysChild, Run) {
   const char* work = std::getenv("NIMBRA_KEYS_CHILD");
   if (!work) GTEST_SKIP() << "runs only as a child process of the multi-process tests";
   std::istringstream in(work);
-  std::string role, file, prefix;
-  int count = 0;
-  std::getline(in, role, '|');
-  std::getline(in, file, '|');
-  std::getline(in, prefix, '|');
-  in >> count;
-  std::exit(role == "writer" ? RunWriter(file, prefix, count) : 9);
+  std::vector<std::string> part(4);
+  for (std::string& p : part) std::getline(in, p, '|');
+  const std::string& role = part[0];
+  if (role == "writer") std::exit(RunWriter(part[1], part[2], std::atoi(part[3].c_str())));
+  if (role == "link") std::exit(RunLink(part[1], part[2], part[3]));
+  if (role == "find") std::exit(RunFind(part[1], part[2], part[3]));
+  std::exit(9);
 }
 
 pid_t StartChild(const std::string& work) {
@@ -136,6 +151,37 @@ TEST(MultiProcess, StaleCacheSeesAnotherProcesssWriteAfterTheStampChanges) {
   EXPECT_EQ(db.FindKeyId("C0@one.example", "VRX", false), "C0");
   ASSERT_TRUE(db.ReadKey("C0", read));
   EXPECT_EQ(read.aliases, "C0@two.example,C0@one.example");
+}
+
+TEST(MultiProcess, AddressMovedToAnotherKeyStaysMoved) {
+  test::TempDir dir;
+  const std::string file = dir / "RECIPS.DAT";
+  TKeysDB db;
+  ASSERT_TRUE(db.Open(file, "", kRandom, "", kPass));
+  KeyRecord a = Key("A", "x@one.example,y@one.example");
+  ASSERT_TRUE(db.WriteKey(a));
+  KeyRecord read;
+  ASSERT_TRUE(db.ReadKey("A", read));  // A with both addresses is cached now
+
+  // Another process links x to B: A reads without it, and written back as
+  // read it does not take x back.
+  EXPECT_EQ(WaitChild(StartChild("link|" + file + "|B|x@one.example")), 0);
+  ASSERT_TRUE(db.ReadKey("A", read));
+  EXPECT_EQ(read.aliases, "y@one.example");
+  ASSERT_TRUE(db.WriteKey(read));
+  EXPECT_EQ(db.FindKeyId("x@one.example", "VRX", false), "B");
+
+  // This process links y to C: A's cached record and list lose y at once.
+  KeyRecord c = Key("C", "y@one.example");
+  ASSERT_TRUE(db.WriteKey(c));
+  ASSERT_TRUE(db.ReadKey("A", read));
+  EXPECT_EQ(read.aliases, "");
+  ASSERT_TRUE(db.WriteKey(read));
+  EXPECT_EQ(db.FindKeyId("y@one.example", "VRX", false), "C");
+
+  // And another process finds both where they were moved.
+  EXPECT_EQ(WaitChild(StartChild("find|" + file + "|x@one.example|B")), 0);
+  EXPECT_EQ(WaitChild(StartChild("find|" + file + "|y@one.example|C")), 0);
 }
 
 TEST(MultiProcess, KilledWriterLeavesEveryKeyWholeOrAbsent) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "keys/keys_db.h"
@@ -137,6 +138,61 @@ TEST(SharedFiles, DatabaseOnAReadOnlyFolderCanStillBeRead) {
     return 0;
   });
   EXPECT_EQ(status, 0);
+}
+
+TEST(SharedFiles, BothSetsInOneFolderAreOneFileWithOneCacheAndStamp) {
+  test::TempDir dir;
+  for (bool existing : {false, true}) {
+    std::filesystem::remove_all(dir.Path() / "set");
+    std::filesystem::create_directory(dir.Path() / "set");
+    if (existing) {
+      TKeysDB shared;  // the shared set's spelling exists already
+      ASSERT_TRUE(shared.Open(dir / "set/MYKeys.DAT", "", kRandom, "", kPass));
+    }
+    TKeysDB db;
+    ASSERT_TRUE(db.Open(dir / "set/MYKEYS.DAT", dir / "set/MYKeys.DAT", kRandom, kPass, kPass));
+    KeyRecord first = MakeKey("F", "f@x.com");
+    ASSERT_TRUE(db.WriteKey(first));
+    KeyRecord second = MakeKey("S", "s@x.com");
+    second.source = 1;
+    ASSERT_TRUE(db.WriteKey(second));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "set"))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    const std::string spelling = existing ? "MYKeys.DAT" : "MYKEYS.DAT";
+    EXPECT_EQ(names, (std::vector<std::string>{spelling, spelling + ".ini"})) << existing;
+    KeyRecord read;
+    EXPECT_TRUE(db.ReadKey("S", read));
+    EXPECT_EQ(read.source, 0);  // found in the first file: it is the second
+    EXPECT_EQ(db.FindKeyId("f@x.com", "VRX", false), "F");
+  }
+}
+
+TEST(SharedFiles, MissingOrDamagedAddressTableCostsOnlyTheAddresses) {
+  for (const char* damage :
+       {"DROP TABLE \"URLRECIPS.DAT\"",
+        "DROP TABLE \"URLRECIPS.DAT\"; CREATE TABLE \"URLRECIPS.DAT\" (URL)"}) {
+    test::TempDir dir;
+    const std::string file = dir / "RECIPS.DAT";
+    TKeysDB db;
+    ASSERT_TRUE(db.Open(file, "", kRandom, "", kPass));
+    KeyRecord key = MakeKey("A1", "a@x.com");
+    ASSERT_TRUE(db.WriteKey(key));
+    ASSERT_TRUE(db.Close());
+    Database(file, false, 100).Exec(damage);
+    ClearAllCaches();
+
+    ASSERT_TRUE(db.Open(file, "", kRandom, "", kPass));
+    KeyRecord read;
+    ASSERT_TRUE(db.ReadKey("A1", read)) << damage;
+    EXPECT_EQ(read.entityName, "Owner A1");
+    EXPECT_EQ(read.aliases, "");
+    EXPECT_EQ(db.FindKeyId("a@x.com", "VRX", false), "");
+    const std::string log = dir.Read("DBERROR.LOG");
+    EXPECT_NE(log.find(":GETKEYURLLIST-"), std::string::npos) << log;
+    EXPECT_NE(log.find(":ReadURL -"), std::string::npos) << log;
+  }
 }
 
 }  // namespace

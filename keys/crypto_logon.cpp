@@ -117,6 +117,9 @@ void TNimbraCrypto::FillRecord(LogonRecord& record) const {
 
 bool TNimbraCrypto::CheckPassword(const std::string& userName, const std::string& password) {
   if (userName.empty()) return false;
+  // Whatever the outcome, the logon in force ends here: nothing of another
+  // user stays in force while this name is the current user.
+  Logoff();
   currentUser_ = userName;
   LoadGeneralSettings();
   LoadUserSettings();
@@ -213,15 +216,17 @@ bool TNimbraCrypto::LogonWindow() {
     return false;
   }
   auto window = MakeLogonWindow(names, currentUser_);
-  while (true) {
-    window->modalResult = ui::ModalResult::None;
-    if (ui_.ShowModal(*window) != ui::ModalResult::Ok) return false;
+  const char* const kRefused = "The password you entered was incorrect";
+  for (bool again = false;; again = true) {
+    const ui::ModalResult result =
+        again ? ui_.ShowModalAgain(*window, kRefused) : ui_.ShowModal(*window);
+    if (result != ui::ModalResult::Ok) return false;
     std::string name = window->At("Users").text;
     if (name.empty()) name = window->At("Users").Selected();
     std::string password = window->At("Password").text;
     if (password.empty()) password = kNilPassphrase;
     if (CheckPassword(name, password)) return true;
-    Message("The password you entered was incorrect", "Password Error");
+    Message(kRefused, "Password Error");
     window->At("Password").text.clear();
   }
 }

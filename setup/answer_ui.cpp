@@ -162,6 +162,12 @@ ui::ModalResult AnswerFileUi::DoShowModal(ui::Form& dialog) {
   return dialog.modalResult;
 }
 
+ui::ModalResult AnswerFileUi::DoShowModalAgain(ui::Form& dialog, std::string_view refusal) {
+  EndProcess(ui::kExitUnanswered, "no answer for dialog " + dialog.Name() + " (" + dialog.caption +
+                                      ") after \"" + std::string(refusal) +
+                                      "\": the answer file holds no other");
+}
+
 void AnswerFileUi::ProcessMessages() {
   const auto now = std::chrono::steady_clock::now();
   for (std::size_t i = 0; i < timers_.size(); ++i) {

@@ -70,6 +70,8 @@ class AnswerFileUi : public ui::Ui {
                                      std::string_view initial) override;
   std::optional<std::string> DoFileDialog(DialogKind kind, const ui::FileDialog& dialog) override;
   ui::ModalResult DoShowModal(ui::Form& dialog) override;
+  // The answer file's values were refused: it has no others to try.
+  ui::ModalResult DoShowModalAgain(ui::Form& dialog, std::string_view refusal) override;
 
  private:
   struct Found {

@@ -78,6 +78,12 @@ ModalResult Ui::ShowModal(Form& dialog) {
   return DoShowModal(dialog);
 }
 
+ModalResult Ui::ShowModalAgain(Form& dialog, std::string_view refusal) {
+  LogLine("DIALOG " + dialog.Name() + " " + dialog.caption + " again: " + std::string(refusal));
+  dialog.modalResult = ModalResult::None;
+  return DoShowModalAgain(dialog, refusal);
+}
+
 void Ui::EndProcess(int code, std::string_view reason) {
   LogLine("END " + std::to_string(code) + " " + std::string(reason));
   throw ProcessEnd{code, std::string(reason)};

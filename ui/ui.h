@@ -77,6 +77,10 @@ class Ui {
 
   // Shows a dialog modally until its modalResult is set; returns it.
   ModalResult ShowModal(Form& dialog);
+  // Shows a dialog again after it refused what was entered in it (a wrong
+  // password; `refusal` says why). A person tries again; an answer file
+  // holds only the one answer, and its Ui ends the run instead.
+  ModalResult ShowModalAgain(Form& dialog, std::string_view refusal);
   // Shows or hides a modeless window (wait box, preparation box, backdrop).
   virtual void ShowWindow(Form& window, bool show) = 0;
   // The wizard's main window, shown by the program after creation.
@@ -110,6 +114,9 @@ class Ui {
   enum class DialogKind { SaveFile, OpenFile, Folder };
   virtual std::optional<std::string> DoFileDialog(DialogKind kind, const FileDialog& dialog) = 0;
   virtual ModalResult DoShowModal(Form& dialog) = 0;
+  virtual ModalResult DoShowModalAgain(Form& dialog, std::string_view /*refusal*/) {
+    return DoShowModal(dialog);
+  }
 
  private:
   void LogAnswer(std::string_view id, std::string_view text, std::string_view answer);

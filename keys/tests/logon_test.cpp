@@ -97,6 +97,27 @@ TEST_F(LogonTest, CheckPasswordAcceptsThePasswordOrItsHash) {
   EXPECT_EQ(crypto->TrustFile(1), kShared + "TRUST.INI");
 }
 
+TEST_F(LogonTest, FailedCheckForAnotherUserEndsTheLogonInForce) {
+  Users(kData + "Users.ini", {{"Ann", "a"}, {"Bob", "b"}});
+  ASSERT_TRUE(crypto->CheckPassword("Ann", "a"));
+  EXPECT_FALSE(crypto->CheckPassword("Bob", "wrong"));
+  EXPECT_EQ(crypto->CurrentUser(), "Bob");
+  EXPECT_FALSE(crypto->LoggedOn());
+  EXPECT_EQ(crypto->PasswordHash(), "");
+  EXPECT_EQ(crypto->DatabasePassword(0), "");
+  EXPECT_EQ(crypto->DatabasePassword(1), "");
+  // Nor do Ann's keys open under Bob's name.
+  TKeysDB db;
+  ASSERT_TRUE(crypto->OpenOwnKeys(db));
+  EXPECT_EQ(db.FirstName(), "");
+  EXPECT_EQ(db.SecondName(), "");
+  // A failed check for an unknown user ends it too.
+  ASSERT_TRUE(crypto->CheckPassword("Ann", "a"));
+  EXPECT_FALSE(crypto->CheckPassword("Nobody", "a"));
+  EXPECT_FALSE(crypto->LoggedOn());
+  EXPECT_EQ(crypto->DatabasePassword(0), "");
+}
+
 TEST_F(LogonTest, SecondSetPasswordComesFromTheSharedUsersFile) {
   Users(kData + "Users.ini", {{"Ann", "secret"}});
   const std::string hash = Sha1Hex("secret");

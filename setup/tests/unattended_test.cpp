@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "keys/text_seal.h"
 #include "platform/window.h"
 #include "setup/tests/wizard_fixture.h"
 
@@ -123,6 +124,28 @@ TEST_F(WizardTest, DamagedRegistryFilesAreLoggedKeptAsideAndTakeDefaults) {
   }
   // The rights check saved the machine's hive: without the damaged line.
   EXPECT_EQ(ReadText(machine.Root() / "system.reg").find("garbage"), std::string::npos);
+}
+
+TEST_F(WizardTest, WrongAnswerFilePasswordEndsTheRunNamingTheLogonWindow) {
+  machine.PutFile("D:\\WS.INI", "[WORKSTATION]\r\nUsersFile=C:\\Data\\Users.ini\r\n");
+  machine.PutFile("C:\\Data\\Users.ini",
+                  "[Users]\r\nJo=" + keys::SealUserEntry("right", std::string(40, 'D')) + "\r\n");
+  for (const char* password : {"wrong", "right"}) {
+    AnswerFileUi answers(std::string("[TLogonForm]\r\nPassword=") + password + "\r\n");
+    TSetupForm logon(answers, *machine, "D:\\");
+    logon.KeyManager().LoadGeneralSettings();
+    try {
+      EXPECT_TRUE(logon.KeyManager().InteractiveLogon()) << password;
+      EXPECT_EQ(logon.KeyManager().CurrentUser(), "Jo");
+    } catch (const ui::ProcessEnd& end) {
+      EXPECT_STREQ(password, "wrong");
+      EXPECT_EQ(end.code, ui::kExitUnanswered);
+      EXPECT_EQ(end.reason,
+                "no answer for dialog TLogonForm (NimbraPost Logon) after \"The password you "
+                "entered was incorrect\": the answer file holds no other");
+      EXPECT_EQ(answers.LastMessage(), "The password you entered was incorrect");
+    }
+  }
 }
 
 TEST_F(WizardTest, OlderUninstallersWindowIsWaitedForALimitedTime) {

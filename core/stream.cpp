@@ -48,8 +48,8 @@ std::int64_t Stream::CopyFrom(Stream& source, std::int64_t count) {
 }
 
 MemoryStream::MemoryStream(const void* data, std::size_t size)
-    : data_(static_cast<const std::uint8_t*>(data),
-            static_cast<const std::uint8_t*>(data) + size) {}
+    : data_(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size) {
+}
 
 std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
   if (position_ >= data_.size()) return 0;

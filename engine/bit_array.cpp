@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/secret_buffer.h"
 #include "engine/errors.h"
 
 namespace nimbra::engine {
@@ -114,6 +115,10 @@ void TBitArray::AttachBuffer(std::uint32_t* words) {
 
 void TBitArray::Clear() {
   std::memset(words_, 0, sizeof(std::uint32_t) * words_count_);
+}
+
+void TBitArray::Wipe() {
+  SecureWipe(words_, sizeof(std::uint32_t) * words_count_);
 }
 
 void TBitArray::ClearPadding() {

@@ -56,6 +56,8 @@ class TBitArray {
 
   void Clear();
   void ClearPadding();
+  // Clear, in a way the compiler may not leave out (for key material).
+  void Wipe();
 
   // Stream form: the bit count as u32, then the words, each little-endian.
   virtual void LoadFromStream(Stream& s);

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "core/secret_buffer.h"
 #include "engine/errors.h"
 #include "engine/mixture_generator.h"
 
@@ -59,6 +60,13 @@ void TCombiner::Transpose(const TSwapTable& table, int count, std::uint8_t* byte
     return;
   }
   transpose::SwapPairs(table.Table().data(), count, bytes);
+}
+
+void TCombiner::Wipe() {
+  swap_table_->Wipe();
+  if (block_shuffle_) block_shuffle_->Wipe();
+  block_shuffle_ready_ = false;
+  pending_skip_ = 0;
 }
 
 void TCombiner::ShuffleSharedTable() {
@@ -146,9 +154,10 @@ std::uint32_t TCombiner::DecryptString(std::string& result, const std::string& t
 
 std::uint32_t TCombiner::ProcessStream(Stream& output, Stream& input, BlockFn block) {
   std::uint32_t crc = 0xFFFFFFFFu;
-  std::vector<std::uint8_t> buffer;
+  // Plain text passes through here: it is wiped when the call ends.
+  SecretBuffer buffer;
   try {
-    buffer.resize(static_cast<std::size_t>(block_size_));
+    buffer.Resize(static_cast<std::size_t>(block_size_));
   } catch (const std::bad_alloc&) {
     throw ECombinerNoMemory(msg::kCombinerNoMemory);
   }

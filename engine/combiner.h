@@ -45,6 +45,11 @@ class TCombiner {
   virtual std::uint32_t DecryptStream(Stream& output, Stream& input);
   virtual std::uint32_t DecryptString(std::string& result, const std::string& text);
 
+  // Overwrites the keyed state the combiner holds besides its generator (the
+  // shared table and its prepared transposition, a skip put off); the
+  // generator wipes its own.
+  void Wipe();
+
   int BlockSize() const { return block_size_; }
   std::uint8_t SkipMask() const { return skip_mask_; }
   bool ByteMode() const { return byte_mode_; }

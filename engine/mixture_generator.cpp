@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/secret_buffer.h"
 #include "engine/bit_merge.h"
 #include "engine/errors.h"
 #include "engine/key.h"
@@ -14,6 +15,11 @@ TMixtureGenerator::TMixtureGenerator(int count, TGeneratorSizes)
 void TMixtureGenerator::Clock(int k) {
   for (; k > 32; k -= 32) Output(32);
   if (k > 0) Output(k);
+}
+
+void TMixtureGenerator::Wipe() {
+  SecureWipe(bit_buffer_.data(), sizeof bit_buffer_);
+  bits_left_.fill(0);
 }
 
 namespace {
@@ -106,13 +112,18 @@ void TS3MixtureGenerator::LoadKey(const TKey& key) {
   ResetBuffers();
 }
 
+void TS3MixtureGenerator::Wipe() {
+  for (int i = 1; i <= 3; ++i) Register(i).Wipe();
+  TMixtureGenerator::Wipe();
+}
+
 void TS3MixtureGenerator::SaveKey(TKey& key) const {
   for (int i = 1; i <= 3; ++i) key.SetSubkey(i, &Register(i).State());
 }
 
 void TS3MixtureGenerator::ExpandFirst() {
   TStutterShiftReg& first = Register(1);
-  const TCustomBitArray saved(first.State());
+  TCustomBitArray saved(first.State());
   for (int target = 2; target <= 3; ++target) {
     TStutterShiftReg& reg = Register(target);
     for (int j = 1; j <= reg.Length(); ++j) reg.SetBit(j, first.OutputStuttered(1) & 1);
@@ -120,6 +131,7 @@ void TS3MixtureGenerator::ExpandFirst() {
   Register(2).SetBit(1, 1);
   Register(3).SetBit(1, 1);
   first.LoadState(saved);
+  saved.Wipe();
 }
 
 }  // namespace nimbra::engine

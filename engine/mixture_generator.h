@@ -26,6 +26,9 @@ class TMixtureGenerator : public TAbstractGenerator {
   virtual void LoadKey(const TKey& key) = 0;
   virtual void ExpandFirst() = 0;
   virtual void SaveKey(TKey& key) const = 0;
+  // Overwrites every register and buffered bit (the keyed state) so that
+  // nothing of the key outlives its use.
+  virtual void Wipe();
 
   int SubGeneratorCount() const { return count_; }
 
@@ -68,6 +71,7 @@ class TS3MixtureGenerator final : public TMixtureGenerator {
   void OutputBits(std::uint8_t* out, std::size_t count);
 
   int TotalLength(TGeneratorSizes sizes) const override;
+  void Wipe() override;
   void LoadKey(const TKey& key) override;
   void ExpandFirst() override;
   void SaveKey(TKey& key) const override;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "core/secret_buffer.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define NIMBRA_X86_AVX2 1
@@ -127,6 +129,10 @@ void BlockShuffle::Prepare(const std::uint8_t* table) {
   }
 #endif
   PreparePortable(table);
+}
+
+void BlockShuffle::Wipe() {
+  SecureWipe(control_.data(), control_.size());
 }
 
 void BlockShuffle::PreparePortable(const std::uint8_t* table) {

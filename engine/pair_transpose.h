@@ -31,6 +31,8 @@ class BlockShuffle {
   void Apply(std::uint8_t* bytes) const;
   // The same shuffles computed byte by byte.
   void ApplyPortable(std::uint8_t* bytes) const;
+  // Overwrites the prepared transposition (it follows a keyed table).
+  void Wipe();
 
  private:
   // control_[256 * s + q], as the shuffle reads it: where output byte q

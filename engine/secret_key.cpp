@@ -26,12 +26,25 @@ std::unique_ptr<TCombiner> MakeCombiner(TS3MixtureGenerator& generator) {
 }
 
 // The first 20 characters of the pass phrase, zero-padded.
-void PassphraseSeed(const std::string& passphrase, std::uint8_t seed[20]) {
-  std::memset(seed, 0, 20);
-  std::memcpy(seed, passphrase.data(), std::min<std::size_t>(passphrase.size(), 20));
+SecretBuffer PassphraseSeed(std::string_view passphrase) {
+  SecretBuffer seed(passphrase.substr(0, TSecretKey::kRandomSize));
+  seed.Resize(TSecretKey::kRandomSize);
+  return seed;
 }
 
 }  // namespace
+
+// Whatever an operation leaves, the keyed state goes with it.
+class TSecretKey::WipeAfter {
+ public:
+  explicit WipeAfter(TSecretKey& key) : key_(key) {}
+  ~WipeAfter() { key_.Wipe(); }
+  WipeAfter(const WipeAfter&) = delete;
+  WipeAfter& operator=(const WipeAfter&) = delete;
+
+ private:
+  TSecretKey& key_;
+};
 
 TSecretKey::TSecretKey()
     : generator_a_(std::make_unique<TS3MixtureGenerator>(3, kSecretSizes)),
@@ -39,82 +52,95 @@ TSecretKey::TSecretKey()
       generator_b_(std::make_unique<TS3MixtureGenerator>(3, kSecretSizes)),
       combiner_b_(MakeCombiner(*generator_b_)) {}
 
-TSecretKey::~TSecretKey() = default;
+TSecretKey::~TSecretKey() {
+  Wipe();
+}
+
+void TSecretKey::Wipe() {
+  generator_a_->Wipe();
+  combiner_a_->Wipe();
+  generator_b_->Wipe();
+  combiner_b_->Wipe();
+}
 
 void TSecretKey::KeyGenerator(TS3MixtureGenerator& generator, const std::uint8_t seed[20]) {
   // seed | SHA-1(seed) | SHA-1 of that | SHA-1 of that: 80 bytes, of which
   // the key maker takes 607 bits.
-  std::uint8_t material[80];
-  std::memcpy(material, seed, 20);
-  for (int i = 1; i < 4; ++i) ComputeSHA1(material + 20 * (i - 1), 20, material + 20 * i);
+  SecretBuffer material(std::span<const std::uint8_t>(seed, 20));
+  material.Resize(80);
+  for (int i = 1; i < 4; ++i)
+    ComputeSHA1(material.data() + 20 * (i - 1), 20, material.data() + 20 * i);
   TKey key(kSecretSizes);
-  key.MakeFromBytes(material, 607);
+  key.MakeFromBytes(material.data(), 607);
   generator.LoadKey(key);
+  for (int i = 1; i <= key.SubkeyCount(); ++i) key.Subkey(i)->Wipe();
   generator.ExpandFirst();
 }
 
-std::uint32_t TSecretKey::EncryptWithPassword(Stream& output, Stream& input,
-                                              const std::string& passphrase) {
-  std::uint8_t random[kRandomSize];
+SecretBuffer TSecretKey::FreshRandom() const {
+  SecretBuffer random(kRandomSize);
   if (RandomBytes != nullptr) {
-    std::memcpy(random, RandomBytes, kRandomSize);
-  } else if (RAND_bytes(random, kRandomSize) != 1) {
+    std::memcpy(random.data(), RandomBytes, kRandomSize);
+  } else if (RAND_bytes(random.data(), kRandomSize) != 1) {
     throw EVRXCryptoNoRandomBits(msg::kNoRandomInput);
   }
-  std::uint8_t seed[20];
-  PassphraseSeed(passphrase, seed);
-  KeyGenerator(*generator_a_, seed);
-  MemoryStream plain_r(random, kRandomSize);
-  MemoryStream enciphered_r;
-  combiner_a_->EncryptStream(enciphered_r, plain_r);
+  return random;
+}
 
-  KeyGenerator(*generator_b_, random);
-  MemoryStream enciphered_data;
-  const std::uint32_t crc = combiner_b_->EncryptStream(enciphered_data, input);
+std::uint32_t TSecretKey::EncryptWithPassword(Stream& output, Stream& input,
+                                              std::string_view passphrase) {
+  const WipeAfter wipe(*this);
+  SecretBuffer random = FreshRandom();
+  KeyGenerator(*generator_a_, PassphraseSeed(passphrase).data());
+  std::uint8_t enciphered_r[kRandomSize];
+  std::memcpy(enciphered_r, random.data(), kRandomSize);
+  combiner_a_->EncryptBuffer(kRandomSize, enciphered_r);
 
-  output.WriteBuffer(enciphered_r.Data().data(), enciphered_r.Data().size());
-  output.WriteBuffer(enciphered_data.Data().data(), enciphered_data.Data().size());
-  return crc;
+  KeyGenerator(*generator_b_, random.data());
+  output.WriteBuffer(enciphered_r, kRandomSize);
+  return combiner_b_->EncryptStream(output, input);
 }
 
 std::uint32_t TSecretKey::DecryptWithPassword(Stream& output, Stream& input, std::int64_t offset,
-                                              const std::string& passphrase) {
+                                              std::string_view passphrase) {
+  const WipeAfter wipe(*this);
   input.Seek(offset, SeekOrigin::Begin);
-  std::uint8_t head[kRandomSize];
-  if (input.Read(head, kRandomSize) != kRandomSize)
+  SecretBuffer random(kRandomSize);
+  if (input.Read(random.data(), kRandomSize) != kRandomSize)
     throw ESecretKeyDataTooShort(msg::kSecretDataTooShort);
-  MemoryStream enciphered_r(head, kRandomSize);
-  MemoryStream enciphered_data;
-  const std::int64_t rest = input.Size() - input.Position();
-  if (rest > 0) enciphered_data.CopyFrom(input, rest);  // a count of 0 would copy everything
-  enciphered_data.SetPosition(0);
-
-  std::uint8_t seed[20];
-  PassphraseSeed(passphrase, seed);
-  KeyGenerator(*generator_a_, seed);
-  MemoryStream random;
-  combiner_a_->DecryptStream(random, enciphered_r);
-
-  KeyGenerator(*generator_b_, random.Data().data());
-  return combiner_b_->DecryptStream(output, enciphered_data);
+  KeyGenerator(*generator_a_, PassphraseSeed(passphrase).data());
+  combiner_a_->DecryptBuffer(kRandomSize, random.data());
+  KeyGenerator(*generator_b_, random.data());
+  return combiner_b_->DecryptStream(output, input);
 }
 
 std::uint32_t TSecretKey::EncryptBytes(std::vector<std::uint8_t>& result, const std::uint8_t* data,
-                                       const std::string& passphrase, std::size_t count) {
-  MemoryStream input(data, count);
-  MemoryStream output;
-  const std::uint32_t crc = EncryptWithPassword(output, input, passphrase);
-  result = std::move(output.Data());
-  return crc;
+                                       std::string_view passphrase, std::size_t count) {
+  const WipeAfter wipe(*this);
+  const SecretBuffer random = FreshRandom();
+  // Enciphered in place: the plain bytes never sit anywhere but here, where
+  // their cipher text replaces them.
+  result.assign(random.data(), random.data() + kRandomSize);
+  result.resize(kRandomSize + count);
+  if (count) std::memcpy(result.data() + kRandomSize, data, count);
+  KeyGenerator(*generator_a_, PassphraseSeed(passphrase).data());
+  combiner_a_->EncryptBuffer(kRandomSize, result.data());
+  KeyGenerator(*generator_b_, random.data());
+  return combiner_b_->EncryptBuffer(count, result.data() + kRandomSize);
 }
 
-std::uint32_t TSecretKey::DecryptBytes(std::vector<std::uint8_t>& result, const std::uint8_t* data,
-                                       const std::string& passphrase, std::size_t count) {
-  MemoryStream input(data, count);
-  MemoryStream output;
-  const std::uint32_t crc = DecryptWithPassword(output, input, 0, passphrase);
-  result = std::move(output.Data());
-  result.push_back(0);
+std::uint32_t TSecretKey::DecryptBytes(SecretBuffer& result, const std::uint8_t* data,
+                                       std::string_view passphrase, std::size_t count) {
+  const WipeAfter wipe(*this);
+  if (count < kRandomSize || data == nullptr)
+    throw ESecretKeyDataTooShort(msg::kSecretDataTooShort);
+  SecretBuffer random(std::span<const std::uint8_t>(data, kRandomSize));
+  KeyGenerator(*generator_a_, PassphraseSeed(passphrase).data());
+  combiner_a_->DecryptBuffer(kRandomSize, random.data());
+  KeyGenerator(*generator_b_, random.data());
+  result.Assign(std::span<const std::uint8_t>(data + kRandomSize, count - kRandomSize));
+  const std::uint32_t crc = combiner_b_->DecryptBuffer(result.size(), result.data());
+  result.Resize(result.size() + 1);
   return crc;
 }
 

@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/secret_buffer.h"
 #include "core/stream.h"
 
 namespace nimbra::engine {
@@ -32,20 +33,27 @@ class TSecretKey {
   const std::uint8_t* RandomBytes = nullptr;
 
   // Returns the CRC-32 of the data.
-  std::uint32_t EncryptWithPassword(Stream& output, Stream& input, const std::string& passphrase);
+  std::uint32_t EncryptWithPassword(Stream& output, Stream& input, std::string_view passphrase);
   // Reads from offset to the end of input; raises ESecretKeyDataTooShort
   // when fewer than 20 bytes are there. Returns the CRC-32 of the data.
   std::uint32_t DecryptWithPassword(Stream& output, Stream& input, std::int64_t offset,
-                                    const std::string& passphrase);
+                                    std::string_view passphrase);
   // result receives count + 20 bytes.
   std::uint32_t EncryptBytes(std::vector<std::uint8_t>& result, const std::uint8_t* data,
-                             const std::string& passphrase, std::size_t count);
+                             std::string_view passphrase, std::size_t count);
   // result receives count - 20 bytes followed by one zero byte.
-  std::uint32_t DecryptBytes(std::vector<std::uint8_t>& result, const std::uint8_t* data,
-                             const std::string& passphrase, std::size_t count);
+  std::uint32_t DecryptBytes(SecretBuffer& result, const std::uint8_t* data,
+                             std::string_view passphrase, std::size_t count);
+
+  // Overwrites the generators' and combiners' keyed state. Every operation
+  // does so when it ends, and so does the destructor: the pass phrase's
+  // seed, the random value and what was keyed from them do not outlive it.
+  void Wipe();
 
  private:
+  class WipeAfter;
   void KeyGenerator(TS3MixtureGenerator& generator, const std::uint8_t seed[20]);
+  SecretBuffer FreshRandom() const;
 
   std::unique_ptr<TS3MixtureGenerator> generator_a_;
   std::unique_ptr<TCombiner> combiner_a_;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/secret_buffer.h"
 #include "engine/errors.h"
 
 namespace nimbra::engine {
@@ -126,6 +127,12 @@ void TCustomShiftReg::Clear() {
   t_ = length_ + kOrigin;
   generated_ = t_;
   std::fill(words_.begin(), words_.begin() + (t_ >> 5) + 2, 0);
+}
+
+void TCustomShiftReg::Wipe() {
+  SecureWipe(words_.data(), words_.size() * sizeof(std::uint32_t));
+  if (snapshot_) snapshot_->Wipe();
+  Clear();
 }
 
 const TCustomBitArray& TCustomShiftReg::State() const {

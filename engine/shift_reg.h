@@ -52,6 +52,9 @@ class TCustomShiftReg : public TAbstractGenerator {
   void LoadStateBuffer(const std::uint32_t* words);  // WordCount words
   void XorState(const TBitArray& other);             // TBitArray::XorWith rules
   void Clear();
+  // Overwrites the state and every bit the register produced (key-derived
+  // material) in a way the compiler may not leave out; the state is then zero.
+  void Wipe();
 
   int StateWordCount() const { return (length_ - 1) / 32 + 1; }
   // Writes the state as bit-array words (padding bits zero).

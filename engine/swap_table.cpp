@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/secret_buffer.h"
 #include "engine/mixture_generator.h"
 
 namespace nimbra::engine {
@@ -27,6 +28,11 @@ std::uint32_t TSwapTable::Mod16(std::uint32_t v, std::uint32_t r) {
 TSwapTable::TSwapTable(int size, TS3MixtureGenerator& generator)
     : generator_(&generator), size_(size < 1 || size > 256 ? 256 : size) {
   Shuffle();
+}
+
+void TSwapTable::Wipe() {
+  SecureWipe(table_.data(), table_.size());
+  for (int i = 0; i < size_; ++i) table_[i] = static_cast<std::uint8_t>(i);
 }
 
 void TSwapTable::Shuffle() {

@@ -25,6 +25,9 @@ class TSwapTable {
   // v mod r for v < 65536 and 2 <= r <= 255, without a division.
   static std::uint32_t Mod16(std::uint32_t v, std::uint32_t r);
 
+  // Overwrites the keyed order; the table is the identity afterwards.
+  void Wipe();
+
  private:
   TS3MixtureGenerator* generator_;
   int size_;

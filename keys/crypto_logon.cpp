@@ -104,9 +104,9 @@ void TNimbraCrypto::WriteSession(const LogonRecord& record) {
 
 void TNimbraCrypto::Logoff() {
   loggedOn_ = false;
-  passwordHash_.clear();
-  dbPassword_[0].clear();
-  dbPassword_[1].clear();
+  passwordHash_.Clear();
+  dbPassword_[0].Clear();
+  dbPassword_[1].Clear();
 }
 
 void TNimbraCrypto::FillRecord(LogonRecord& record) const {
@@ -115,7 +115,7 @@ void TNimbraCrypto::FillRecord(LogonRecord& record) const {
   record.logonTime = Now();
 }
 
-bool TNimbraCrypto::CheckPassword(const std::string& userName, const std::string& password) {
+bool TNimbraCrypto::CheckPassword(const std::string& userName, std::string_view password) {
   if (userName.empty()) return false;
   // Whatever the outcome, the logon in force ends here: nothing of another
   // user stays in force while this name is the current user.
@@ -137,29 +137,32 @@ bool TNimbraCrypto::CheckPassword(const std::string& userName, const std::string
     }
   }
 
-  std::string hash;
-  std::optional<std::string> text = keys::UnsealText(*entry, password);
-  if (text && text->size() >= 40 && text->substr(0, 40) == password) {
-    hash = password;  // the password given was the hash already
+  // The unsealed entry: the hash (40 digits), then the database password.
+  const auto opens = [](const std::optional<SecretBuffer>& text, std::string_view hash) {
+    return text && text->size() >= 40 && text->Text().substr(0, 40) == hash;
+  };
+  SecretBuffer hash;
+  std::optional<SecretBuffer> text = keys::UnsealText(*entry, password);
+  if (opens(text, password)) {
+    hash.Assign(password);  // the password given was the hash already
   } else {
-    hash = Sha1Hex(password);
-    text = keys::UnsealText(*entry, hash);
-    if (!text || text->size() < 40 || text->substr(0, 40) != hash) return false;
+    hash = keys::PasswordHash(password);
+    text = keys::UnsealText(*entry, hash.Text());
+    if (!opens(text, hash.Text())) return false;
   }
   loggedOn_ = true;
-  passwordHash_ = hash;
-  dbPassword_[0] = text->size() > 40 ? text->substr(40, 40) : *text;
+  passwordHash_ = std::move(hash);
+  dbPassword_[0].Assign(text->size() > 40 ? text->Text().substr(40, 40) : text->Text());
 
   // The second set's password comes from the users file beside the shared
   // key files, sealed under the same hash.
-  dbPassword_[1].clear();
   const std::string sharedDir = DirOf(ownKeys_[1]);
   const std::string sharedUsers = sharedDir.empty() ? std::string() : sharedDir + "USERS.INI";
   if (FileExists(sharedUsers)) {
     if (auto sharedEntry = UserEntry(sharedUsers, userName)) {
-      auto sharedText = keys::UnsealText(*sharedEntry, hash);
-      if (sharedText && sharedText->size() > 40 && sharedText->substr(0, 40) == hash)
-        dbPassword_[1] = sharedText->substr(40, 40);
+      const auto sharedText = keys::UnsealText(*sharedEntry, passwordHash_.Text());
+      if (opens(sharedText, passwordHash_.Text()) && sharedText->size() > 40)
+        dbPassword_[1].Assign(sharedText->Text().substr(40, 40));
     }
   }
   return true;
@@ -181,9 +184,10 @@ std::optional<bool> TNimbraCrypto::ExternalLogon() {
       }
       user[kExtAuthBufferSize - 1] = password[kExtAuthBufferSize - 1] = '\0';
       const std::string name = user;
-      const std::string secret = password;
+      const SecretBuffer secret{std::string_view(password)};
+      SecureWipe(password, sizeof password);
       if (name.empty() && secret.empty()) break;
-      if (!name.empty() && CheckPassword(name, secret)) {
+      if (!name.empty() && CheckPassword(name, secret.Text())) {
         result = true;
         break;
       }
@@ -223,11 +227,13 @@ bool TNimbraCrypto::LogonWindow() {
     if (result != ui::ModalResult::Ok) return false;
     std::string name = window->At("Users").text;
     if (name.empty()) name = window->At("Users").Selected();
-    std::string password = window->At("Password").text;
-    if (password.empty()) password = kNilPassphrase;
-    if (CheckPassword(name, password)) return true;
+    // What was typed is taken out of the box at once.
+    std::string& typed = window->At("Password").text;
+    const SecretBuffer password(typed.empty() ? kNilPassphrase : std::string_view(typed));
+    SecureWipe(typed.data(), typed.size());
+    typed.clear();
+    if (CheckPassword(name, password.Text())) return true;
     Message(kRefused, "Password Error");
-    window->At("Password").text.clear();
   }
 }
 
@@ -241,7 +247,7 @@ bool TNimbraCrypto::Logon(LogonRecord& record) {
                              : "Incorrect Card in Reader!");
       Session().Clear();
       record.userName.clear();
-      record.password.clear();
+      record.password.Clear();
       Logoff();
     }
   }
@@ -259,7 +265,7 @@ bool TNimbraCrypto::Logon(LogonRecord& record) {
     return true;
   }
   if (!record.userName.empty() && !record.password.empty() &&
-      CheckPassword(record.userName, record.password)) {
+      CheckPassword(record.userName, record.password.Text())) {
     FillRecord(record);
     LoadUserSettings();
     return true;
@@ -277,14 +283,14 @@ bool TNimbraCrypto::Logon(LogonRecord& record) {
       record.userName.clear();
   }
   if (!record.userName.empty() && !record.password.empty()) {
-    if (!CheckPassword(record.userName, record.password)) {
+    if (!CheckPassword(record.userName, record.password.Text())) {
       record = LogonRecord{};
       return false;
     }
   } else {
     if (record.userName.empty()) record.userName = currentUser_;
-    if (record.password != kKeepLogged) record.password = kNilPassphrase;
-    if (!CheckPassword(record.userName, record.password)) {
+    if (record.password.Text() != kKeepLogged) record.password.Assign(kNilPassphrase);
+    if (!CheckPassword(record.userName, record.password.Text())) {
       currentUser_ = record.userName;
       if (!InteractiveLogon()) {
         record = LogonRecord{};

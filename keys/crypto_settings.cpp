@@ -120,8 +120,8 @@ std::optional<std::string> TNimbraCrypto::UserEntry(const std::string& usersFile
   return file.ReadString("USERS", user, "");
 }
 
-std::vector<std::uint8_t> TNimbraCrypto::RandomBytes(std::size_t count) {
-  std::vector<std::uint8_t> bytes(count);
+SecretBuffer TNimbraCrypto::RandomBytes(std::size_t count) {
+  SecretBuffer bytes(count);
   try {
     random_->Fill(bytes.data(), count);
   } catch (const std::exception&) {
@@ -135,8 +135,8 @@ bool TNimbraCrypto::OpenPair(TKeysDB& db, const std::string* files) {
   // A users file on a network drive makes the first set shared too.
   const bool firstShared =
       !files[0].empty() && machine_.GetDriveType(files[0]) == platform::DriveType::Remote;
-  return db.Open(Host(files[0]), Host(files[1]), RandomBytes(100), dbPassword_[1], dbPassword_[0],
-                 firstShared);
+  return db.Open(Host(files[0]), Host(files[1]), RandomBytes(100).Bytes(), dbPassword_[1].Text(),
+                 dbPassword_[0].Text(), firstShared);
 }
 
 bool TNimbraCrypto::OpenOwnKeys(TKeysDB& db) {
@@ -148,7 +148,7 @@ bool TNimbraCrypto::OpenRecipients(TKeysDB& db) {
 
 std::string TNimbraCrypto::SealUserPassword(std::string_view password,
                                             std::span<const std::uint8_t> randomData) {
-  return SealUserEntry(password, MakeDatabasePassword(randomData));
+  return SealUserEntry(password, MakeDatabasePassword(randomData).Text());
 }
 
 std::string TNimbraCrypto::SealText(std::string_view text) const {

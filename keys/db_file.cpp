@@ -7,10 +7,9 @@
 
 namespace nimbra::keys {
 
-DbFile DbFile::Make(const std::string& path, const std::string& password) {
+DbFile DbFile::Make(const std::string& path) {
   DbFile file;
   file.path = path;
-  file.password = password;
   const std::size_t slash = path.find_last_of('/');
   file.name = UpperCase(slash == std::string::npos ? path : path.substr(slash + 1));
   file.identity = UpperCase(path);

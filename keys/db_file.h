@@ -7,11 +7,12 @@ namespace nimbra::keys {
 
 // One database file of a TKeysDB pair, by host path. The name is the file
 // name upper-cased; it names the key table and, after "URL", the address
-// table, and keys the per-process caches together with the directory.
+// table, and keys the per-process caches together with the directory. It
+// holds nothing secret: the per-process caches keep it beyond the open
+// database, the database password stays with the TKeysDB.
 struct DbFile {
   std::string path;       // host path of the database file; empty: not used
   std::string name;       // upper-cased file name, e.g. "MYKEYS.DAT"
-  std::string password;   // the file set's database password
   std::string identity;   // see Identity(); set by Make
   std::string stampPath;  // see StampPath(); set by Make
   std::string urlTable;   // see UrlTable(); set by Make
@@ -19,7 +20,7 @@ struct DbFile {
   // between operations, so that the file is held open only while in use.
   bool shared = false;
 
-  static DbFile Make(const std::string& path, const std::string& password);
+  static DbFile Make(const std::string& path);
   bool Used() const { return !path.empty(); }
   std::string Directory() const;  // host directory with a trailing "/"
   const std::string& KeyTable() const { return name; }

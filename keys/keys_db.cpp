@@ -29,7 +29,7 @@ bool DirectoryExists(const std::string& path) {
 // "MYKeys.DAT" when both sets resolve to one folder).
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
-  const DbFile fa = DbFile::Make(a, {}), fb = DbFile::Make(b, {});
+  const DbFile fa = DbFile::Make(a), fb = DbFile::Make(b);
   if (fa.name != fb.name) return false;
   struct stat da {
   }, db{};
@@ -63,10 +63,10 @@ engine::TSecretKey& TKeysDB::Secret() {
 }
 
 bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
-                   std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
-                   const std::string& firstPassword, bool firstShared) {
+                   std::span<const std::uint8_t> randomBytes, std::string_view secondPassword,
+                   std::string_view firstPassword, bool firstShared) {
   if (open_) return false;
-  randomBytes_.assign(randomBytes.begin(), randomBytes.end());
+  randomBytes_.Assign(randomBytes);
   // Two spellings of one file are one file, with one cache and one stamp:
   // the spelling that exists on disk, else the first file's.
   std::string first = firstFile;
@@ -77,19 +77,20 @@ bool TKeysDB::Open(const std::string& firstFile, const std::string& secondFile,
   }
   bool createdFirst = false;
   bool createdSecond = false;
-  first_ = OpenFile(first, firstPassword, firstShared, createdFirst);
-  second_ = OpenFile(second, secondPassword, true, createdSecond);
+  first_ = firstPassword.empty() ? std::nullopt : OpenFile(first, firstShared, createdFirst);
+  second_ = secondPassword.empty() ? std::nullopt : OpenFile(second, true, createdSecond);
+  passwords_[0].Assign(first_ ? firstPassword : std::string_view());
+  passwords_[1].Assign(second_ ? secondPassword : std::string_view());
   open_ = true;
   if (createdFirst) ImportOlderKeys(*this, *first_, 0);
   if (createdSecond) ImportOlderKeys(*this, *second_, 1);
   return true;
 }
 
-std::optional<KeyTables> TKeysDB::OpenFile(const std::string& path, const std::string& password,
-                                           bool shared, bool& created) {
+std::optional<KeyTables> TKeysDB::OpenFile(const std::string& path, bool shared, bool& created) {
   created = false;
-  if (path.empty() || password.empty()) return std::nullopt;
-  DbFile file = DbFile::Make(path, password);
+  if (path.empty()) return std::nullopt;
+  DbFile file = DbFile::Make(path);
   file.shared = shared;
   if (!PathExists(path)) {
     if (!DirectoryExists(file.Directory())) return std::nullopt;
@@ -110,6 +111,10 @@ bool TKeysDB::Close() {
   if (second_) CloseTables(second_->File());
   first_.reset();
   second_.reset();
+  passwords_[0].Clear();
+  passwords_[1].Clear();
+  randomBytes_.Clear();
+  secret_.reset();
   return true;
 }
 
@@ -142,45 +147,45 @@ bool TKeysDB::WriteKey(KeyRecord& record) {
   return target->WriteKey(record, true);
 }
 
-const std::string& TKeysDB::PasswordOf(std::uint8_t source) const {
-  static const std::string none;
-  const std::optional<KeyTables>& tables = source == 0 ? first_ : second_;
-  return tables ? tables->File().password : none;
+const SecretBuffer& TKeysDB::PasswordOf(std::uint8_t source) const {
+  return passwords_[source == 0 ? 0 : 1];
 }
 
-std::array<std::uint8_t, 20> TKeysDB::FreshRandom() {
+SecretBuffer TKeysDB::FreshRandom() {
   // Every protected block gets a value of its own: the random bytes handed
   // to Open, a counter and fresh bytes of the system's source, hashed. Two
   // blocks enciphered under one value would share their keystream.
-  std::uint8_t fresh[16] = {};
-  RAND_bytes(fresh, sizeof fresh);
+  SecretBuffer fresh(16);
+  RAND_bytes(fresh.data(), static_cast<int>(fresh.size()));
   Sha1Hasher hasher;
-  hasher.Update(randomBytes_);
+  hasher.Update(randomBytes_.Bytes());
   ++protections_;
   hasher.Update(&protections_, sizeof protections_);
-  hasher.Update(fresh, sizeof fresh);
-  return hasher.Final();
+  hasher.Update(fresh.Bytes());
+  Sha1Digest digest = hasher.Final();
+  SecretBuffer random(digest);
+  SecureWipe(digest.data(), digest.size());
+  return random;
 }
 
 std::vector<std::uint8_t> TKeysDB::Protect(std::span<const std::uint8_t> plain,
                                            std::uint8_t source) {
-  const auto random = FreshRandom();
+  const SecretBuffer random = FreshRandom();
   engine::TSecretKey& secret = Secret();
   secret.RandomBytes = random.data();
   std::vector<std::uint8_t> result;
-  secret.EncryptBytes(result, plain.data(), PasswordOf(source), plain.size());
+  secret.EncryptBytes(result, plain.data(), PasswordOf(source).Text(), plain.size());
   secret.RandomBytes = nullptr;
-  result.resize(plain.size() + engine::TSecretKey::kRandomSize);
   return result;
 }
 
-std::optional<std::vector<std::uint8_t>> TKeysDB::Unprotect(std::span<const std::uint8_t> stored,
-                                                            std::uint8_t source) {
+std::optional<SecretBuffer> TKeysDB::Unprotect(std::span<const std::uint8_t> stored,
+                                               std::uint8_t source) {
   if (stored.size() < engine::TSecretKey::kRandomSize) return std::nullopt;
   try {
-    std::vector<std::uint8_t> result;
-    Secret().DecryptBytes(result, stored.data(), PasswordOf(source), stored.size());
-    result.resize(stored.size() - engine::TSecretKey::kRandomSize);
+    SecretBuffer result;
+    Secret().DecryptBytes(result, stored.data(), PasswordOf(source).Text(), stored.size());
+    result.Resize(stored.size() - engine::TSecretKey::kRandomSize);
     return result;
   } catch (const nimbra::Exception&) {
     return std::nullopt;
@@ -202,27 +207,27 @@ void TKeysDB::SetBlocks(KeyRecord& record, const std::uint8_t* privateBlock,
 
 void TKeysDB::SetPublicFromLetters(KeyRecord& record, std::string_view first,
                                    std::string_view second) {
-  const std::vector<std::uint8_t> plain = FromLetters(first, second);
+  const SecretBuffer plain = FromLetters(first, second);
   if (plain.empty())
     record.block1.Empty();
   else
-    record.block1.Assign(Protect(plain, record.source));
+    record.block1.Assign(Protect(plain.Bytes(), record.source));
 }
 
 void TKeysDB::SetPrivateFromLetters(KeyRecord& record, std::string_view first,
                                     std::string_view second) {
-  const std::vector<std::uint8_t> plain = FromLetters(first, second);
+  const SecretBuffer plain = FromLetters(first, second);
   if (plain.empty())
     record.block2.Empty();
   else
-    record.block2.Assign(Protect(plain, record.source));
+    record.block2.Assign(Protect(plain.Bytes(), record.source));
 }
 
 bool TKeysDB::PublicKeyLetters(const KeyRecord& record, std::string& publicKey1,
                                std::string& publicKey2) {
   const auto plain = Unprotect(record.block1.Bytes(), record.source);
   if (!plain) return false;
-  LetterTexts letters = ToLetters(*plain);
+  LetterTexts letters = ToLetters(plain->Bytes());
   publicKey1 = std::move(letters.first);
   publicKey2 = std::move(letters.second);
   return true;
@@ -231,7 +236,7 @@ bool TKeysDB::PublicKeyLetters(const KeyRecord& record, std::string& publicKey1,
 std::string TKeysDB::PublicBlockText(const KeyRecord& record) {
   const auto plain = Unprotect(record.block1.Bytes(), record.source);
   if (!plain) return {};
-  return std::string(plain->begin(), plain->end());
+  return std::string(plain->Text());
 }
 
 bool TKeysDB::PublicBlockStream(const KeyRecord& record, Stream& stream) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/secret_buffer.h"
 #include "core/stream.h"
 #include "keys/db_file.h"
 #include "keys/key_record.h"
@@ -42,9 +43,10 @@ class TKeysDB {
   // users file on a network drive). A connection to a shared file is closed
   // after each operation; one to the first file may stay open until Close.
   bool Open(const std::string& firstFile, const std::string& secondFile,
-            std::span<const std::uint8_t> randomBytes, const std::string& secondPassword,
-            const std::string& firstPassword, bool firstShared = false);
-  // Closes the connections to both files. False when not open.
+            std::span<const std::uint8_t> randomBytes, std::string_view secondPassword,
+            std::string_view firstPassword, bool firstShared = false);
+  // Closes the connections to both files and wipes the passwords, the random
+  // bytes and the protection's keyed state. False when not open.
   bool Close();
   bool IsOpen() const { return open_; }
 
@@ -85,22 +87,22 @@ class TKeysDB {
   // The protected form of a plain block under the password of a source, and
   // the plain block of a protected one (nullopt when it cannot be decrypted).
   std::vector<std::uint8_t> Protect(std::span<const std::uint8_t> plain, std::uint8_t source);
-  std::optional<std::vector<std::uint8_t>> Unprotect(std::span<const std::uint8_t> stored,
-                                                     std::uint8_t source);
+  std::optional<SecretBuffer> Unprotect(std::span<const std::uint8_t> stored, std::uint8_t source);
 
  private:
-  std::optional<KeyTables> OpenFile(const std::string& path, const std::string& password,
-                                    bool shared, bool& created);
-  const std::string& PasswordOf(std::uint8_t source) const;
-  std::array<std::uint8_t, 20> FreshRandom();
+  std::optional<KeyTables> OpenFile(const std::string& path, bool shared, bool& created);
+  const SecretBuffer& PasswordOf(std::uint8_t source) const;
+  SecretBuffer FreshRandom();
   engine::TSecretKey& Secret();
 
   bool open_ = false;
   std::optional<KeyTables> first_;
   std::optional<KeyTables> second_;
-  std::vector<std::uint8_t> randomBytes_;
+  SecretBuffer passwords_[2];  // of the first and the second file
+  SecretBuffer randomBytes_;
   std::uint64_t protections_ = 0;
-  std::unique_ptr<engine::TSecretKey> secret_;  // made on first use, kept: it is costly to make
+  // Made on first use and kept while open: it is costly to make.
+  std::unique_ptr<engine::TSecretKey> secret_;
 };
 
 }  // namespace nimbra::keys

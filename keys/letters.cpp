@@ -15,13 +15,13 @@ LetterTexts ToLetters(std::span<const std::uint8_t> bytes) {
   return letters;
 }
 
-std::vector<std::uint8_t> FromLetters(std::string_view first, std::string_view second) {
+SecretBuffer FromLetters(std::string_view first, std::string_view second) {
   const std::size_t count = std::min(first.size(), second.size());
-  std::vector<std::uint8_t> bytes(count);
+  SecretBuffer bytes(count);
   for (std::size_t i = 0; i < count; ++i) {
     const int low = static_cast<unsigned char>(first[i]) - 65;
     const int high = static_cast<unsigned char>(second[i]) - 65;
-    bytes[i] = static_cast<std::uint8_t>(low + high * 16);
+    bytes.data()[i] = static_cast<std::uint8_t>(low + high * 16);
   }
   return bytes;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/secret_buffer.h"
+
 namespace nimbra::keys {
 
 // The letter form of a key block: two texts of equal length over the letters
@@ -21,7 +23,8 @@ LetterTexts ToLetters(std::span<const std::uint8_t> bytes);
 
 // The inverse: each pair (l from the first text, h from the second) gives the
 // byte (l - 65) + (h - 65) * 16, kept to 8 bits. Texts of unequal length are
-// decoded over the shorter one.
-std::vector<std::uint8_t> FromLetters(std::string_view first, std::string_view second);
+// decoded over the shorter one. The bytes may be a plain key block: they are
+// held as a secret.
+SecretBuffer FromLetters(std::string_view first, std::string_view second);
 
 }  // namespace nimbra::keys

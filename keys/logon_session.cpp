@@ -17,16 +17,16 @@ constexpr std::size_t kPasswordAt = 81;
 constexpr std::size_t kTimeAt = 164;
 constexpr std::size_t kTextMax = 80;
 
-std::string ReadShort(std::span<const std::uint8_t> bytes, std::size_t at) {
+std::string_view ReadShort(std::span<const std::uint8_t> bytes, std::size_t at) {
   const std::size_t length = std::min<std::size_t>(bytes[at], kTextMax);
-  return std::string(reinterpret_cast<const char*>(bytes.data() + at + 1), length);
+  return {reinterpret_cast<const char*>(bytes.data() + at + 1), length};
 }
 
 void WriteShort(std::span<std::uint8_t> bytes, std::size_t at, std::string_view text) {
   const std::size_t length = std::min(text.size(), kTextMax);
   std::fill_n(bytes.data() + at, kTextMax + 1, std::uint8_t{0});
   bytes[at] = static_cast<std::uint8_t>(length);
-  std::memcpy(bytes.data() + at + 1, text.data(), length);
+  if (length) std::memcpy(bytes.data() + at + 1, text.data(), length);
 }
 
 }  // namespace
@@ -48,8 +48,8 @@ LogonSession::~LogonSession() = default;
 LogonRecord LogonSession::Read() const {
   const auto bytes = std::as_const(*memory_).Bytes();
   LogonRecord record;
-  record.userName = ReadShort(bytes, kNameAt);
-  record.password = ReadShort(bytes, kPasswordAt);
+  record.userName = std::string(ReadShort(bytes, kNameAt));
+  record.password = SecretBuffer(ReadShort(bytes, kPasswordAt));
   double time = 0;
   std::memcpy(&time, bytes.data() + kTimeAt, sizeof time);
   if (time != 0) record.logonTime = FromDelphiDateTime(time);
@@ -59,7 +59,7 @@ LogonRecord LogonSession::Read() const {
 void LogonSession::Write(const LogonRecord& record) {
   const auto bytes = memory_->Bytes();
   WriteShort(bytes, kNameAt, record.userName);
-  WriteShort(bytes, kPasswordAt, record.password);
+  WriteShort(bytes, kPasswordAt, record.password.Text());
   const double time = record.logonTime ? ToDelphiDateTime(*record.logonTime) : 0.0;
   std::memcpy(bytes.data() + kTimeAt, &time, sizeof time);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/datetime.h"
+#include "core/secret_buffer.h"
 
 namespace nimbra::platform {
 class SharedMemory;
@@ -13,11 +14,12 @@ class SharedMemory;
 
 namespace nimbra::keys {
 
-// The user record of a logon: name and password (each up to 80 characters)
-// and the logon time (nullopt when there is no session).
+// The user record of a logon: name and password (each up to 80 characters;
+// after a logon the password is its 40-digit hash) and the logon time
+// (nullopt when there is no session).
 struct LogonRecord {
   std::string userName;
-  std::string password;
+  SecretBuffer password;
   std::optional<DateTime> logonTime;
 };
 

@@ -80,16 +80,17 @@ class TNimbraCrypto {
 
   // ---- logon ----
   bool Logon(LogonRecord& record);
-  bool CheckPassword(const std::string& userName, const std::string& password);
+  bool CheckPassword(const std::string& userName, std::string_view password);
   bool InteractiveLogon();
   int CardStatus();
+  // Ends the logon: the password hash and the database passwords are wiped.
   void Logoff();
   LogonRecord ReadSession();
   void WriteSession(const LogonRecord& record);
   bool LoggedOn() const { return loggedOn_; }
   const std::string& CurrentUser() const { return currentUser_; }
-  const std::string& PasswordHash() const { return passwordHash_; }
-  const std::string& DatabasePassword(int set) const { return dbPassword_[set == 0 ? 0 : 1]; }
+  const SecretBuffer& PasswordHash() const { return passwordHash_; }
+  const SecretBuffer& DatabasePassword(int set) const { return dbPassword_[set == 0 ? 0 : 1]; }
   // Raised after every successful Logon.
   std::function<void()> onOpenSession;
 
@@ -97,7 +98,7 @@ class TNimbraCrypto {
   // Random bytes from the component's random generator (seeded from its
   // cursor-fed entropy pool); the system's random source stands in when that
   // generator fails.
-  std::vector<std::uint8_t> RandomBytes(std::size_t count = 100);
+  SecretBuffer RandomBytes(std::size_t count = 100);
   // Opens the own-key pair ("MYKEYS.DAT", shared "MYKeys.DAT") or the
   // recipients pair ("RECIPS.DAT", shared "Recips.DAT") with the logon's
   // passwords and fresh random bytes.
@@ -153,8 +154,8 @@ class TNimbraCrypto {
   int userLevel_ = 0;
   bool loggedOn_ = false;
   std::string currentUser_;
-  std::string passwordHash_;
-  std::string dbPassword_[2];
+  SecretBuffer passwordHash_;
+  SecretBuffer dbPassword_[2];
   std::unique_ptr<LogonSession> session_;
   std::unique_ptr<ComponentRandom> random_;
 };

@@ -168,6 +168,26 @@ TEST(MixtureGenerator, KeyRoundTripAndExpandFirst) {
   EXPECT_NO_THROW(saved.Validate());
 }
 
+TEST(MixtureGenerator, WipeLeavesNothingOfTheKey) {
+  TKey key(28);
+  std::vector<std::uint8_t> seed(60, 0xA5);
+  key.MakeFromBytesSpread(seed.data(), 480);
+  TS3MixtureGenerator gen(3, 28);
+  gen.LoadKey(key);
+  TCombiner combiner(gen);
+  std::vector<std::uint8_t> data(300, 1);
+  combiner.EncryptBuffer(data.size(), data.data());  // keyed table, buffered bits
+  gen.Wipe();
+  combiner.Wipe();
+  TKey after(28);
+  gen.SaveKey(after);
+  for (int r = 1; r <= 3; ++r)
+    for (int i = 0; i < after.Subkey(r)->BitCount(); ++i) ASSERT_EQ(after.Subkey(r)->GetBit(i), 0);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(combiner.SharedTable()[i], i);
+  key.Subkey(1)->Wipe();
+  for (int i = 0; i < key.Subkey(1)->BitCount(); ++i) ASSERT_EQ(key.Subkey(1)->GetBit(i), 0);
+}
+
 TEST(SwapTable, SizesAndPermutation) {
   TS3MixtureGenerator gen(3, 28), twin(3, 28);
   for (int size : {1, 2}) {

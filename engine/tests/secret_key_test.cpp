@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "engine/crc32.h"
@@ -9,6 +10,7 @@
 
 using namespace nimbra::engine;
 using nimbra::MemoryStream;
+using nimbra::SecretBuffer;
 
 namespace {
 
@@ -29,9 +31,33 @@ TEST(SecretKey, EmptyDataIsTwentyBytes) {
   const auto protected_data = Encrypt("", "pass", kRandomA);
   ASSERT_EQ(protected_data.size(), 20u);
   TSecretKey sk;
-  std::vector<std::uint8_t> plain;
+  SecretBuffer plain;
   EXPECT_EQ(sk.DecryptBytes(plain, protected_data.data(), "pass", 20), 0u);
-  EXPECT_EQ(plain, std::vector<std::uint8_t>{0});  // no data, then the zero byte
+  EXPECT_EQ(plain, std::string_view("\0", 1));  // no data, then the zero byte
+}
+
+// Protected data of more than one 2048-byte block, as this engine has always
+// made it (a fixed random value and pass phrase).
+TEST(SecretKey, ProtectedBytesStayAsTheyWere) {
+  std::string data;
+  for (int i = 0; i < 2500; ++i) data.push_back(static_cast<char>((i * 7 + 3) & 0xff));
+  TSecretKey sk;
+  sk.RandomBytes = kRandomA;
+  std::vector<std::uint8_t> out;
+  const std::uint32_t crc = sk.EncryptBytes(out, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                            "golden pass", data.size());
+  EXPECT_EQ(crc, 0x4c357dedu);
+  ASSERT_EQ(out.size(), 2520u);
+  std::uint64_t fnv = 1469598103934665603ull;
+  for (std::uint8_t b : out) fnv = (fnv ^ b) * 1099511628211ull;
+  EXPECT_EQ(fnv, 0x61414d716414d48full);
+  const std::uint8_t head[8] = {0x5b, 0x09, 0x17, 0x2f, 0x36, 0x87, 0x12, 0x4d};
+  EXPECT_TRUE(std::equal(head, head + 8, out.begin()));
+  // The stream form gives the same bytes.
+  MemoryStream in(data.data(), data.size());
+  MemoryStream streamed;
+  EXPECT_EQ(sk.EncryptWithPassword(streamed, in, "golden pass"), crc);
+  EXPECT_EQ(streamed.Data(), out);
 }
 
 TEST(SecretKey, RoundTripWithCrcAndTrailingZero) {
@@ -39,16 +65,16 @@ TEST(SecretKey, RoundTripWithCrcAndTrailingZero) {
   const auto protected_data = Encrypt(data, "correct horse", kRandomA);
   ASSERT_EQ(protected_data.size(), data.size() + 20);
   TSecretKey sk;
-  std::vector<std::uint8_t> plain;
+  SecretBuffer plain;
   const auto crc =
       sk.DecryptBytes(plain, protected_data.data(), "correct horse", protected_data.size());
   EXPECT_EQ(crc, TCRC32::Of(data.size(), data.data()));
   ASSERT_EQ(plain.size(), data.size() + 1);
-  EXPECT_EQ(std::string(plain.begin(), plain.end() - 1), data);
-  EXPECT_EQ(plain.back(), 0);
+  EXPECT_EQ(plain.Text().substr(0, data.size()), data);
+  EXPECT_EQ(plain.data()[data.size()], 0);
 
   // A wrong pass phrase is not detected, but the CRC differs.
-  std::vector<std::uint8_t> wrong;
+  SecretBuffer wrong;
   EXPECT_NE(sk.DecryptBytes(wrong, protected_data.data(), "wrong", protected_data.size()), crc);
 
   // Stream form with the protected data at an offset.
@@ -81,7 +107,7 @@ TEST(SecretKey, RandomBytesAndPassPhraseSeeds) {
 
 TEST(SecretKey, DataShorterThanTheRandomPrefixIsRejected) {
   TSecretKey sk;
-  std::vector<std::uint8_t> out;
+  SecretBuffer out;
   const std::uint8_t bytes[19] = {};
   EXPECT_THROW(sk.DecryptBytes(out, bytes, "pw", 19), ESecretKeyDataTooShort);
   EXPECT_THROW(sk.DecryptBytes(out, nullptr, "pw", 0), ESecretKeyDataTooShort);

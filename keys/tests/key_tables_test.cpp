@@ -123,7 +123,7 @@ TEST_F(KeyTablesTest, ReplacedDatabaseFileIsUsedByTheNextOperation) {
     KeyRecord replacement = MakeKey("NEW", "new@x.com");
     ASSERT_TRUE(other.WriteKey(replacement));
   }
-  CloseTables(DbFile::Make(dir / "other/RECIPS.DAT", kPass));
+  CloseTables(DbFile::Make(dir / "other/RECIPS.DAT"));
   KeyRecord read;
   ASSERT_TRUE(db.ReadKey("OLD", read));
   // The first file's write-ahead log is emptied first: a log left beside

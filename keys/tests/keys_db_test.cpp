@@ -304,7 +304,7 @@ TEST_F(KeysDbTest, ElevenFailedOpensRaiseTheUnrecoverableError) {
   ASSERT_TRUE(db.Open(dir / "RECIPS.DAT", "", kRandom, "", kPass1));
   KeyRecord key = MakeKey("F1", "f@x.com");
   ASSERT_TRUE(db.WriteKey(key));
-  const DbFile file = DbFile::Make(dir / "RECIPS.DAT", kPass1);
+  const DbFile file = DbFile::Make(dir / "RECIPS.DAT");
 
   InjectOpenFailures(11, "disk I/O error");
   try {

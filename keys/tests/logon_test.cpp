@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "core/secret_buffer.h"
 #include "core/strings.h"
 #include "keys/clock.h"
 #include "keys/ext_auth.h"
+#include "keys/key_cache.h"
 #include "keys/keys_db.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/table_pool.h"
@@ -21,7 +23,7 @@ namespace {
 const std::string kProgram = "C:\\Program Files\\NimbraPost\\";
 const std::string kData = "C:\\NimbraPost\\Data\\";
 const std::string kShared = "C:\\Shared\\";
-const std::string kDbPass = MakeDatabasePassword(std::vector<std::uint8_t>(100, 9));
+const SecretBuffer kDbPass = MakeDatabasePassword(std::vector<std::uint8_t>(100, 9));
 
 class LogonTest : public ::testing::Test {
  protected:
@@ -48,7 +50,7 @@ class LogonTest : public ::testing::Test {
              const std::string& extra = "") {
     std::string text = "[FileVersion]\r\nFormat=4\r\n[Users]\r\n";
     for (const auto& [user, password] : users)
-      text += user + "=" + SealUserEntry(password, kDbPass) + "\r\n";
+      text += user + "=" + SealUserEntry(password, kDbPass.Text()) + "\r\n";
     m.PutFile(file, text + extra);
   }
   std::string Ini(const std::string& file, const std::string& section, const std::string& key) {
@@ -116,6 +118,36 @@ TEST_F(LogonTest, FailedCheckForAnotherUserEndsTheLogonInForce) {
   EXPECT_FALSE(crypto->CheckPassword("Nobody", "a"));
   EXPECT_FALSE(crypto->LoggedOn());
   EXPECT_EQ(crypto->DatabasePassword(0), "");
+}
+
+// Every secret lives in a wiping buffer; none of them outlives the open
+// database or the logon, in the process-wide caches or anywhere else.
+TEST_F(LogonTest, SecretsDoNotOutliveCloseAndLogoff) {
+  Users(kData + "Users.ini", {{"Ann", "a"}});
+  const std::size_t before = SecretBytesInUse();
+  ASSERT_TRUE(crypto->CheckPassword("Ann", "a"));
+  const std::size_t loggedOn = SecretBytesInUse();
+  EXPECT_GT(loggedOn, before);  // the hash and the database password
+  {
+    TKeysDB db;
+    ASSERT_TRUE(crypto->OpenOwnKeys(db));
+    KeyRecord key;
+    key.keyId = "K";
+    key.containerType = "VRX";
+    key.aliases = "ann@x.com";
+    const std::vector<std::uint8_t> block(64, 7);
+    db.SetBlocks(key, block.data(), 64, block.data(), 64);
+    ASSERT_TRUE(db.WriteKey(key));
+    ClearAllCaches();
+    KeyRecord read;
+    ASSERT_TRUE(db.ReadKey("K", read));
+    EXPECT_EQ(db.PublicBlockText(read), std::string(64, 7));
+    EXPECT_GT(SecretBytesInUse(), loggedOn);  // the open database's passwords
+    ASSERT_TRUE(db.Close());
+    EXPECT_EQ(SecretBytesInUse(), loggedOn);
+  }
+  crypto->Logoff();
+  EXPECT_EQ(SecretBytesInUse(), before);
 }
 
 TEST_F(LogonTest, SecondSetPasswordComesFromTheSharedUsersFile) {

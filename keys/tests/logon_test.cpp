@@ -11,6 +11,7 @@
 #include "keys/nimbra_crypto.h"
 #include "keys/table_pool.h"
 #include "keys/tests/fake_ui.h"
+#include "keys/tests/open_handles.h"
 #include "keys/text_seal.h"
 #include "platform/fixture.h"
 #include "platform/library.h"
@@ -148,6 +149,23 @@ TEST_F(LogonTest, SecretsDoNotOutliveCloseAndLogoff) {
   }
   crypto->Logoff();
   EXPECT_EQ(SecretBytesInUse(), before);
+}
+
+TEST_F(LogonTest, UsersFileOnANetworkDriveKeepsNoConnectionOpen) {
+  m->AddDrive('N', m.Root() / "drive_n", platform::DriveType::Remote, "", "\\\\server\\data");
+  m.PutFile(kProgram + "WS.INI", "[WORKSTATION]\r\nUsersFile=N:\\Data\\Users.ini\r\n");
+  Users("N:\\Data\\Users.ini", {{"Ann", "a"}});
+  ASSERT_TRUE(crypto->CheckPassword("Ann", "a"));
+  TKeysDB db;
+  ASSERT_TRUE(crypto->OpenOwnKeys(db));
+  KeyRecord key;
+  key.keyId = "N1";
+  key.containerType = "VRX";
+  ASSERT_TRUE(db.WriteKey(key));
+  ClearAllCaches();
+  KeyRecord read;
+  ASSERT_TRUE(db.ReadKey("N1", read));
+  EXPECT_EQ(test::OpenHandles(m->HostPath("N:\\Data\\MYKEYS.DAT")->string()), 0);
 }
 
 TEST_F(LogonTest, SecondSetPasswordComesFromTheSharedUsersFile) {

@@ -11,6 +11,7 @@
 
 #include "keys/keys_db.h"
 #include "keys/sqlite_db.h"
+#include "keys/tests/open_handles.h"
 #include "keys/tests/sample_key.h"
 #include "keys/tests/temp_dir.h"
 
@@ -18,6 +19,7 @@ namespace nimbra::keys {
 namespace {
 
 using test::MakeKey;
+using test::OpenHandles;
 
 const std::vector<std::uint8_t> kRandom(100, 5);
 const std::string kPass = "1111111111222222222233333333334444444444";
@@ -48,18 +50,6 @@ int AsReader(const std::filesystem::path& folder, const std::function<int()>& wo
   waitpid(pid, &status, 0);
   chmod(folder.c_str(), 0700);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
-
-// How many of this process's open descriptors refer to the file.
-int OpenHandles(const std::string& file) {
-  int count = 0;
-  const auto target = std::filesystem::weakly_canonical(file);
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-    std::error_code ec;
-    const auto points = std::filesystem::read_symlink(fd.path(), ec);
-    if (!ec && points == target) ++count;
-  }
-  return count;
 }
 
 TEST(SharedFiles, ConnectionsLastNoLongerThanTheOpenDatabase) {

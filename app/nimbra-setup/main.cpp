@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     std::string reason;
     const int code = nimbra::setup::RunUnattended(wizard, ui, &reason);
     machine.Save();
-    if (code != 0) std::cerr << "nimbra-setup: " << reason << "\n";
+    // One line, as in the log: line breaks of a message are written as \r and \n.
+    if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
     return code;
   } catch (const std::exception& e) {
     std::cerr << "nimbra-setup: " << e.what() << "\n";

@@ -129,23 +129,25 @@ std::optional<std::size_t> ProfileText::FindKey(const SectionRange& range,
   return std::nullopt;
 }
 
+const std::string* ProfileText::KeyLine(std::string_view section, std::string_view key) const {
+  const auto range = FindSection(section);
+  if (!range) return nullptr;
+  const auto index = FindKey(*range, key);
+  return index ? &lines_[*index].text : nullptr;
+}
+
 std::optional<std::string> ProfileText::ReadRaw(std::string_view section,
                                                 std::string_view key) const {
-  const auto range = FindSection(section);
-  if (!range) return std::nullopt;
-  const auto index = FindKey(*range, key);
-  if (!index) return std::nullopt;
-  return std::string(Classify(lines_[*index].text).value);
+  const std::string* line = KeyLine(section, key);
+  if (!line) return std::nullopt;
+  return std::string(Classify(*line).value);
 }
 
 std::optional<std::string> ProfileText::ReadExact(std::string_view section,
                                                   std::string_view key) const {
-  const auto range = FindSection(section);
-  if (!range) return std::nullopt;
-  const auto index = FindKey(*range, key);
-  if (!index) return std::nullopt;
-  const std::string& line = lines_[*index].text;
-  return line.substr(Classify(line).equals + 1);
+  const std::string* line = KeyLine(section, key);
+  if (!line) return std::nullopt;
+  return line->substr(Classify(*line).equals + 1);
 }
 
 std::string ProfileText::ReadString(std::string_view section, std::string_view key,

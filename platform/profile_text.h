@@ -101,6 +101,8 @@ class ProfileText {
 
   std::optional<SectionRange> FindSection(std::string_view section) const;
   std::optional<std::size_t> FindKey(const SectionRange& range, std::string_view key) const;
+  // The text of the key's line, null when the key is missing.
+  const std::string* KeyLine(std::string_view section, std::string_view key) const;
   const std::string& NewLineEnd() const;
 
   std::vector<Line> lines_;

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 
+#include "platform/atomic_file.h"
 #include "platform/file_attributes_host.h"
 #include "platform/machine.h"
 #include "platform/path.h"
@@ -27,47 +27,16 @@ bool IsReadOnly(const struct stat& st) {
   return (st.st_mode & 0222) == 0;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-// Writes a new file next to target through `fill`, flushes it to disk and
-// renames it over target, so readers see the old or the whole new file.
-// `finish` runs on the temporary file before the rename (modes, times).
-bool ReplaceAtomically(const fs::path& target, const std::function<bool(int fd)>& fill, mode_t mode,
-                       const std::function<void(const fs::path&, int fd)>& finish) {
-  std::string pattern = (target.parent_path() / ".nimbra-tmp-XXXXXX").string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return false;
-  const fs::path temp = pattern;
-  bool ok = fill(fd) && ::fchmod(fd, mode) == 0;
-  if (ok && finish) finish(temp, fd);
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-bool CopyContent(int from, int to) {
+void CopyContent(int from, FileSink& to) {
   char buffer[1 << 16];
   for (;;) {
     const ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got == 0) return true;
+    if (got == 0) return;
     if (got < 0) {
       if (errno == EINTR) continue;
-      return false;
+      throw FileError("cannot read the file to copy");
     }
-    if (!WriteAll(to, buffer, static_cast<std::size_t>(got))) return false;
+    to.Write(std::string_view(buffer, static_cast<std::size_t>(got)));
   }
 }
 
@@ -138,14 +107,20 @@ bool Machine::CopyFile(std::string_view source, std::string_view destination, bo
   if (!StatPath(to->host.parent_path(), parent) || !S_ISDIR(parent.st_mode)) return false;
   const int in = ::open(from->host.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  const bool ok = ReplaceAtomically(
-      to->host, [in](int fd) { return CopyContent(in, fd); }, src.st_mode & 07777,
-      [&](const fs::path& temp, int fd) {
-        // A copy keeps the source's time stamp and attributes, as on Windows.
-        const timespec times[2] = {src.st_atim, src.st_mtim};
-        ::futimens(fd, times);
-        CopyHostDosAttributes(from->host, temp);
-      });
+  bool ok = true;
+  try {
+    ReplaceOptions options;
+    options.like = from->host;  // a copy keeps the source's mode and attributes
+    options.finish = [&src](int fd) {
+      // ... and its time stamp, as on Windows.
+      const timespec times[2] = {src.st_atim, src.st_mtim};
+      ::futimens(fd, times);
+    };
+    ReplaceFile(
+        to->host, [in](FileSink& sink) { CopyContent(in, sink); }, options);
+  } catch (const PlatformError&) {
+    ok = false;
+  }
   ::close(in);
   return ok;
 }
@@ -236,24 +211,13 @@ std::string Machine::ReadFile(std::string_view path) const {
   if (!resolved || !resolved->exists || !StatPath(resolved->host, st) || !S_ISREG(st.st_mode)) {
     throw FileError("File not found: " + std::string(path));
   }
-  const int fd = ::open(resolved->host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw FileError("Cannot open file " + std::string(path) + ": " + std::strerror(errno));
-  std::string content;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw FileError("Cannot read file " + std::string(path) + ": " + std::strerror(error));
-    }
-    content.append(buffer, static_cast<std::size_t>(got));
+  try {
+    if (std::optional<std::string> content = ReadFileIfExists(resolved->host)) return *content;
+  } catch (const AtomicFileError& error) {
+    throw FileError("Cannot " + error.Step() + " file " + std::string(path) + ": " +
+                    std::strerror(error.Code()));
   }
-  ::close(fd);
-  return content;
+  throw FileError("File not found: " + std::string(path));
 }
 
 void Machine::WriteFile(std::string_view path, std::string_view content) {
@@ -263,22 +227,16 @@ void Machine::WriteFile(std::string_view path, std::string_view content) {
   if (!StatPath(resolved->host.parent_path(), parent) || !S_ISDIR(parent.st_mode)) {
     throw FileError("Folder not found for " + std::string(path));
   }
-  mode_t mode = 0644;
   struct stat existing;
-  const bool exists = resolved->exists && StatPath(resolved->host, existing);
-  if (exists) {
-    if (!S_ISREG(existing.st_mode) || IsReadOnly(existing)) {
-      throw FileError("Cannot write " + std::string(path) + ": access denied");
-    }
-    mode = existing.st_mode & 07777;
+  if (resolved->exists && StatPath(resolved->host, existing) &&
+      (!S_ISREG(existing.st_mode) || IsReadOnly(existing))) {
+    throw FileError("Cannot write " + std::string(path) + ": access denied");
   }
-  const bool ok = ReplaceAtomically(
-      resolved->host, [content](int fd) { return WriteAll(fd, content.data(), content.size()); },
-      mode,
-      [&](const fs::path& temp, int) {
-        if (exists) CopyHostDosAttributes(resolved->host, temp);
-      });
-  if (!ok) throw FileError("Cannot write " + std::string(path) + ": " + std::strerror(errno));
+  try {
+    ReplaceFile(resolved->host, content);
+  } catch (const AtomicFileError& error) {
+    throw FileError("Cannot write " + std::string(path) + ": " + std::strerror(error.Code()));
+  }
 }
 
 }  // namespace nimbra::platform

@@ -142,7 +142,7 @@ class Machine {
   bool SetAttributes(std::string_view path, std::uint32_t attributes);
   // Whole-file read; FileError when the file cannot be read.
   std::string ReadFile(std::string_view path) const;
-  // Whole-file write, atomic (temp file in the same folder + rename); the
+  // Whole-file write, atomic (platform/atomic_file.h); the
   // folder must exist. FileError on failure or for a read-only file.
   void WriteFile(std::string_view path, std::string_view content);
   // Entries of a directory (no "." and ".."), sorted by name without regard

@@ -5,10 +5,9 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/machine.h"
 #include "platform/machine_values.h"
 #include "platform/registry.h"
@@ -29,12 +28,13 @@ std::string NetworkKey(char letter) {
   return "Network\\" + std::string(1, letter);
 }
 
+// The file's text; nullopt when it is missing or cannot be read.
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  try {
+    return ReadFileIfExists(path);
+  } catch (const AtomicFileError&) {
+    return std::nullopt;
+  }
 }
 
 bool IsLetter(char c) {
@@ -126,9 +126,12 @@ bool Machine::SetVolumeLabel(std::string_view root, std::string_view label) {
     fs::remove(file, ec);
     return !ec;
   }
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << label << '\n';
-  return static_cast<bool>(out.flush());
+  try {
+    ReplaceFile(file, std::string(label) + '\n');
+    return true;
+  } catch (const AtomicFileError&) {
+    return false;
+  }
 }
 
 std::optional<std::string> Machine::GetNetworkConnection(std::string_view drive) const {

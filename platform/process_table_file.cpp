@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
+#include "platform/atomic_file.h"
 #include "platform/machine_error.h"
 
 namespace nimbra::platform {
@@ -89,10 +89,8 @@ std::string TableFile::DecodeField(std::string_view text) {
 }
 
 std::vector<TableFile::Row> TableFile::Read() const {
-  std::ifstream in(path_, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseRows(text.str());
+  const std::optional<std::string> text = ReadFileIfExists(path_);
+  return text ? ParseRows(*text) : std::vector<Row>{};
 }
 
 std::vector<TableFile::Row> TableFile::ParseRows(std::string_view text) {
@@ -130,16 +128,7 @@ void TableFile::Update(const std::function<bool(std::vector<Row>& rows)>& change
   if (!change(rows)) return;
   std::string text = HeaderText(header_);
   for (const Row& row : rows) text += FormatRow(row);
-  std::filesystem::path temp = path_;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) throw PlatformError("cannot write " + temp.string());
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path_, ec);
-  if (ec) throw PlatformError("cannot replace " + path_.string() + ": " + ec.message());
+  ReplaceFile(path_, text);
 }
 
 void TableFile::Append(const Row& row) {

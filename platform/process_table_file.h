@@ -19,7 +19,7 @@ std::filesystem::path EmulationFolder(const std::filesystem::path& machine_root)
 //
 // Several objects and processes may work on one table: Update and Append
 // run under an exclusive lock on "<file>.lock", and Update replaces the file
-// atomically (temporary file + rename), so readers never see half a table.
+// atomically (platform/atomic_file.h), so readers never see half a table.
 class TableFile {
  public:
   using Row = std::vector<std::string>;

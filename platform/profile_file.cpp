@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/atomic_file.h"
 
 namespace nimbra::platform {
 namespace {
@@ -17,46 +17,6 @@ namespace fs = std::filesystem;
 
 std::string Describe(const fs::path& path, const std::string& what, int error) {
   return "profile file " + path.string() + ": " + what + " (" + std::strerror(error) + ")";
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-void WriteAll(int fd, std::string_view data, const fs::path& path) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw ProfileError(Describe(path, "cannot write", errno));
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-// Hidden/System/Archive bits live in this extended attribute; a replaced
-// file keeps them.
-constexpr const char* kDosAttributes = "user.DOSATTRIB";
-
-void CopyDosAttributes(const fs::path& from, int to_fd) {
-  char value[64];
-  const ssize_t n = ::getxattr(from.c_str(), kDosAttributes, value, sizeof value);
-  if (n > 0) ::fsetxattr(to_fd, kDosAttributes, value, static_cast<std::size_t>(n), 0);
 }
 
 // An exclusive advisory lock on a folder, held by writers of the profile
@@ -86,8 +46,8 @@ fs::path FolderOf(const fs::path& path) {
 }  // namespace
 
 ProfileFile::ProfileFile(fs::path host_path) : path_(std::move(host_path)) {
-  // Saving renames over the file: follow a link to the file it names so that
-  // the link stays a link.
+  // Writers lock the folder that holds the file itself: follow a link to the
+  // file it names.
   std::error_code ec;
   if (fs::is_symlink(path_, ec)) {
     const fs::path target = fs::read_symlink(path_, ec);
@@ -113,28 +73,19 @@ void ProfileFile::Refresh() {
     loaded_ = true;
     return;
   }
-  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) {  // removed between stat and open
-      text_ = ProfileText();
-      stamp_ = Stamp{};
-      loaded_ = true;
-      return;
-    }
-    throw ProfileError(Describe(path_, "cannot open", errno));
+  std::optional<std::string> content;
+  try {
+    content = ReadFileIfExists(path_);
+  } catch (const AtomicFileError& error) {
+    throw ProfileError(Describe(path_, "cannot " + error.Step(), error.Code()));
   }
-  std::string content;
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw ProfileError(Describe(path_, "cannot read", errno));
-    }
-    content.append(buffer, static_cast<std::size_t>(n));
+  if (!content) {  // removed between stat and open
+    text_ = ProfileText();
+    stamp_ = Stamp{};
+    loaded_ = true;
+    return;
   }
-  text_ = ProfileText(content);
+  text_ = ProfileText(*content);
   stamp_ = now;
   loaded_ = true;
 }
@@ -152,36 +103,11 @@ void ProfileFile::Save() {
     throw ProfileError("profile file " + path_.string() + ": cannot write a read-only file");
   }
 
-  static std::atomic<unsigned> counter{0};
-  fs::path temp;
-  int raw = -1;
-  for (int attempt = 0; raw < 0; ++attempt) {
-    temp = path_;
-    temp += ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && (errno != EEXIST || attempt > 100)) {
-      throw ProfileError(Describe(path_, "cannot create a temporary file", errno));
-    }
-  }
-  Fd fd(raw);
   try {
-    if (exists) {
-      ::fchmod(fd.get(), old.st_mode & 07777);
-      CopyDosAttributes(path_, fd.get());
-    }
-    WriteAll(fd.get(), text_.Content(), path_);
-    if (::fsync(fd.get()) != 0) throw ProfileError(Describe(path_, "cannot flush", errno));
-    if (::close(fd.release()) != 0) throw ProfileError(Describe(path_, "cannot close", errno));
-    if (::rename(temp.c_str(), path_.c_str()) != 0) {
-      throw ProfileError(Describe(path_, "cannot replace", errno));
-    }
-  } catch (...) {
-    ::unlink(temp.c_str());
-    throw;
+    ReplaceFile(path_, text_.Content());
+  } catch (const AtomicFileError& error) {
+    throw ProfileError(Describe(path_, "cannot " + error.Step(), error.Code()));
   }
-  // Make the rename itself durable.
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
   stamp_ = CurrentStamp();
 }
 

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/reg_file.h"
+#include "platform/atomic_file.h"
 #include "platform/reg_hive.h"
 #include "platform/reg_location.h"
 #include "platform/reg_text.h"
@@ -79,6 +79,23 @@ struct Registry::Hive {
 
 namespace {
 
+// Whole-file reads and saves of hive files, failing as registry errors.
+std::optional<std::string> ReadHiveFile(const std::filesystem::path& file) {
+  try {
+    return ReadFileIfExists(file);
+  } catch (const AtomicFileError& error) {
+    throw ERegistryException(error.what());
+  }
+}
+
+void SaveHiveFile(const std::filesystem::path& file, std::string_view text) {
+  try {
+    ReplaceFile(file, text);
+  } catch (const AtomicFileError& error) {
+    throw ERegistryException(error.what());
+  }
+}
+
 // Copies a damaged hive file aside before anything replaces it: to
 // "<name>.damaged", or the first of "<name>.damaged.2", ... that is free or
 // already holds this very text. Returns the copy, empty when none was made.
@@ -87,9 +104,9 @@ std::filesystem::path KeepAside(const std::filesystem::path& file, const std::st
     std::filesystem::path copy = file;
     copy += n == 1 ? std::string(".damaged") : ".damaged." + std::to_string(n);
     try {
-      const std::optional<std::string> existing = reg::ReadFileIfExists(copy);
+      const std::optional<std::string> existing = ReadHiveFile(copy);
       if (existing && *existing != text) continue;
-      if (!existing) reg::ReplaceFile(copy, text);
+      if (!existing) SaveHiveFile(copy, text);
       return copy;
     } catch (const ERegistryException&) {
       return {};
@@ -185,7 +202,7 @@ Registry::Hive& Registry::LoadedHive(int index) {
   if (hive.loaded) return hive;
   hive.stamp = FileStamp::Of(hive.file);
   hive.keepFile = false;
-  std::optional<std::string> text = reg::ReadFileIfExists(hive.file);
+  std::optional<std::string> text = ReadHiveFile(hive.file);
   if (text) {
     std::vector<reg::HiveProblem> problems;
     hive.content = reg::ParseHive(*text, hive.file.string(), &problems);
@@ -417,8 +434,8 @@ void Registry::Flush() {
       refused = hive->file.string();
       continue;
     }
-    reg::ReplaceFile(
-        hive->file, reg::WriteHive(*hive->content.root, hive->content.comment, hive->content.arch));
+    SaveHiveFile(hive->file,
+                 reg::WriteHive(*hive->content.root, hive->content.comment, hive->content.arch));
     hive->stamp = FileStamp::Of(hive->file);
     hive->dirty = false;
   }

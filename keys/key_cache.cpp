@@ -1,6 +1,6 @@
 #include "keys/key_cache.h"
 
-#include <sys/stat.h>
+#include <time.h>
 
 #include <chrono>
 #include <map>
@@ -43,21 +43,8 @@ void FileCache::Rebind(const DbFile& file) {
   statusTrusted_ = false;
 }
 
-FileCache::FileStatus FileCache::Stat() const {
-  struct stat st {};
-  FileStatus status;
-  if (stat(file_.StampPath().c_str(), &st) != 0) return status;
-  status.exists = true;
-  status.dev = st.st_dev;
-  status.ino = st.st_ino;
-  status.size = st.st_size;
-  status.mtimeNs = Ns(st.st_mtim);
-  status.ctimeNs = Ns(st.st_ctim);
-  return status;
-}
-
 void FileCache::Refresh() {
-  const FileStatus status = Stat();
+  const platform::FileStamp status = platform::FileStamp::Of(file_.StampPath().c_str());
   if (statusTrusted_ && status == status_) return;
   const std::string stamp = OwnerStamp::Read(file_.StampPath());
   if (stamp != stamp_) {
@@ -65,7 +52,7 @@ void FileCache::Refresh() {
     stamp_ = stamp;
   }
   status_ = status;
-  statusTrusted_ = WallNs() - std::max(status.mtimeNs, status.ctimeNs) > kRacyWindowNs;
+  statusTrusted_ = WallNs() - status.LastChangeNs() > kRacyWindowNs;
 }
 
 void FileCache::MarkChanged() {
@@ -74,7 +61,7 @@ void FileCache::MarkChanged() {
   const std::string previous = OwnerStamp::Replace(file_.StampPath(), stamp, &ok);
   if (previous != stamp_) Clear();
   stamp_ = ok ? stamp : previous;
-  status_ = Stat();
+  status_ = platform::FileStamp::Of(file_.StampPath().c_str());
   statusTrusted_ = false;
 }
 

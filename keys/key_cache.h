@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +8,7 @@
 
 #include "keys/db_file.h"
 #include "keys/key_record.h"
+#include "platform/file_stamp.h"
 
 namespace nimbra::keys {
 
@@ -56,22 +55,12 @@ class FileCache {
   void Clear();
 
  private:
-  struct FileStatus {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
-    bool operator==(const FileStatus&) const = default;
-  };
-  FileStatus Stat() const;
   void Fail(std::string_view what, const std::exception& error);
   static std::string AddressKey(std::string_view address, std::string_view keyType);
 
   DbFile file_;
   std::string stamp_;
-  FileStatus status_;
+  platform::FileStamp status_;
   bool statusTrusted_ = false;
   std::unordered_map<std::string, KeyRecord> records_;
   std::unordered_map<std::string, std::string> addresses_;

@@ -9,6 +9,7 @@
 #include "keys/old_key_import.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
+#include "platform/file_stamp.h"
 
 namespace nimbra::keys {
 
@@ -31,10 +32,7 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   const DbFile fa = DbFile::Make(a), fb = DbFile::Make(b);
   if (fa.name != fb.name) return false;
-  struct stat da {
-  }, db{};
-  return stat(fa.Directory().c_str(), &da) == 0 && stat(fb.Directory().c_str(), &db) == 0 &&
-         da.st_dev == db.st_dev && da.st_ino == db.st_ino;
+  return platform::FileStamp::Of(fa.Directory()).SameFile(platform::FileStamp::Of(fb.Directory()));
 }
 
 // The tables of a new file, tried again while another process holds the

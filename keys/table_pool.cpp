@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <initializer_list>
@@ -10,14 +9,15 @@
 #include <memory>
 #include <set>
 
+#include "platform/file_stamp.h"
+
 namespace nimbra::keys {
 
 namespace {
 
 struct Connection {
   std::unique_ptr<Database> db;
-  dev_t dev = 0;
-  ino_t ino = 0;
+  platform::FileStamp file;                   // the file the connection was opened on
   std::set<std::string, std::less<>> tables;  // tables known to exist
 };
 
@@ -60,21 +60,18 @@ Database& OpenOnce(Pool& pool, const DbFile& file, std::initializer_list<std::st
     --pool.injectedFailures;
     throw EDBEngineError(pool.injectedMessage);
   }
-  struct stat st {};
-  if (stat(file.path.c_str(), &st) != 0)
-    throw EDBEngineError("unable to open database file", SQLITE_CANTOPEN);
+  const platform::FileStamp now = platform::FileStamp::Of(file.path.c_str());
+  if (!now.exists) throw EDBEngineError("unable to open database file", SQLITE_CANTOPEN);
   const std::string& identity = file.Identity();
   auto it = pool.connections.find(identity);
-  if (it != pool.connections.end() &&
-      (it->second.dev != st.st_dev || it->second.ino != st.st_ino)) {
+  if (it != pool.connections.end() && !it->second.file.SameFile(now)) {
     pool.connections.erase(it);
     it = pool.connections.end();
   }
   if (it == pool.connections.end()) {
     Connection connection;
     connection.db = std::make_unique<Database>(file.path, false, kLockWaitMs);
-    connection.dev = st.st_dev;
-    connection.ino = st.st_ino;
+    connection.file = now;
     it = pool.connections.emplace(identity, std::move(connection)).first;
   }
   Connection& connection = it->second;

@@ -55,17 +55,9 @@ ProfileFile::ProfileFile(fs::path host_path) : path_(std::move(host_path)) {
   }
 }
 
-ProfileFile::Stamp ProfileFile::CurrentStamp() const {
-  struct stat st;
-  if (::stat(path_.c_str(), &st) != 0) return Stamp{};
-  return Stamp{true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-               static_cast<std::uint64_t>(st.st_size),
-               static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 void ProfileFile::Refresh() {
   if (loaded_ && batch_depth_ > 0) return;
-  const Stamp now = CurrentStamp();
+  const FileStamp now = FileStamp::Of(path_);
   if (loaded_ && now == stamp_) return;
   if (!now.exists) {
     text_ = ProfileText();
@@ -81,7 +73,7 @@ void ProfileFile::Refresh() {
   }
   if (!content) {  // removed between stat and open
     text_ = ProfileText();
-    stamp_ = Stamp{};
+    stamp_ = FileStamp{};
     loaded_ = true;
     return;
   }
@@ -108,7 +100,7 @@ void ProfileFile::Save() {
   } catch (const AtomicFileError& error) {
     throw ProfileError(Describe(path_, "cannot " + error.Step(), error.Code()));
   }
-  stamp_ = CurrentStamp();
+  stamp_ = FileStamp::Of(path_);
 }
 
 void ProfileFile::Modify(Edit edit) {
@@ -218,7 +210,7 @@ void ProfileFile::EndBatch() {
   std::vector<Edit> journal = std::move(journal_);
   journal_.clear();
   FolderLock lock(FolderOf(path_));
-  if (CurrentStamp() != stamp_) {
+  if (FileStamp::Of(path_) != stamp_) {
     // Changed by someone else during the batch: replay onto the new text.
     loaded_ = false;
     Refresh();

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_stamp.h"
 #include "platform/profile_text.h"
 
 namespace nimbra::platform {
@@ -64,13 +65,6 @@ class ProfileFile {
   void EndBatch();
 
  private:
-  struct Stamp {
-    bool exists = false;
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t mtime_ns = 0;
-    bool operator==(const Stamp&) const = default;
-  };
-
   using Edit = std::function<void(ProfileText&)>;
 
   void Refresh();
@@ -79,11 +73,10 @@ class ProfileFile {
   void Modify(Edit edit);
   void Save();
   void SaveOrForget();
-  Stamp CurrentStamp() const;
 
   std::filesystem::path path_;
   ProfileText text_;
-  Stamp stamp_;
+  FileStamp stamp_;
   bool loaded_ = false;
   int batch_depth_ = 0;
   std::vector<Edit> journal_;  // writes of the running batch

@@ -1,10 +1,9 @@
 #include "platform/registry.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 
 #include "platform/atomic_file.h"
+#include "platform/file_stamp.h"
 #include "platform/reg_hive.h"
 #include "platform/reg_location.h"
 #include "platform/reg_text.h"
@@ -43,30 +42,6 @@ std::string ArchOfFile(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-// What identifies one version of a hive file: a rewrite (ours, Wine's or
-// another process's) changes at least one of these.
-struct FileStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t mtime_ns = 0;
-
-  static FileStamp Of(const std::filesystem::path& file) {
-    FileStamp stamp;
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) return stamp;
-    stamp.exists = true;
-    stamp.device = info.st_dev;
-    stamp.inode = info.st_ino;
-    stamp.size = info.st_size;
-    stamp.mtime_ns =
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return stamp;
-  }
-  bool operator==(const FileStamp&) const = default;
-};
 
 struct Registry::Hive {
   std::filesystem::path file;
@@ -241,7 +216,7 @@ void Registry::Touched(int hive) {
 
 void Registry::Refresh() {
   for (auto& hive : hives_) {
-    if (hive->loaded && !hive->dirty && !(FileStamp::Of(hive->file) == hive->stamp)) {
+    if (hive->loaded && !hive->dirty && FileStamp::Of(hive->file) != hive->stamp) {
       hive->loaded = false;
       hive->content = {};
       ++generation_;  // handles find their keys again in the new tree

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/file_copy.h"
+#include "platform/file_stamp.h"
 #include "platform/fixture.h"
 
 namespace nimbra::platform {
@@ -125,6 +126,27 @@ TEST_F(Files, AttributesAndListing) {
   EXPECT_EQ(entries[2].attributes, attr::Directory);
   EXPECT_EQ(m->GetAttributes("C:\\d\\missing"), std::nullopt);
   EXPECT_TRUE(m->ListDirectory("C:\\missing").empty());
+}
+
+TEST_F(Files, StampsTellEveryRewriteApartButNotTheFile) {
+  m.PutFile("C:\\a.ini", "[A]");
+  const std::filesystem::path host = *m->HostPath("C:\\a.ini");
+  const FileStamp first = FileStamp::Of(host);
+  EXPECT_TRUE(first.exists);
+  EXPECT_EQ(FileStamp::Of(host), first);
+  // The same size and time stamp by another file renamed over it.
+  const auto time = *m->LastWriteTime("C:\\a.ini");
+  m->WriteFile("C:\\a.ini", "[B]");
+  ASSERT_TRUE(m->SetLastWriteTime("C:\\a.ini", time));
+  const FileStamp renamed = FileStamp::Of(host);
+  EXPECT_NE(renamed, first);
+  EXPECT_FALSE(renamed.SameFile(first));
+  // Attributes changed in place: the file is the same one, its stamp is not.
+  ASSERT_TRUE(m->SetAttributes("C:\\a.ini", attr::Hidden));
+  EXPECT_NE(FileStamp::Of(host), renamed);
+  EXPECT_TRUE(FileStamp::Of(host).SameFile(renamed));
+  EXPECT_FALSE(FileStamp::Of(host.string() + "x").exists);
+  EXPECT_FALSE(FileStamp{}.SameFile(FileStamp{}));
 }
 
 }  // namespace

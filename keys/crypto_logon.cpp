@@ -3,9 +3,11 @@
 #include "keys/ext_auth.h"
 #include "keys/logon_window.h"
 #include "keys/nimbra_crypto.h"
+#include "keys/product_location.h"
 #include "keys/text_seal.h"
 #include "platform/library.h"
 #include "platform/machine.h"
+#include "platform/path.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
@@ -14,16 +16,10 @@ namespace nimbra::keys {
 
 namespace {
 
-constexpr const char* kInstallKey = "Software\\NimbraPost\\Current Version";
 constexpr std::string_view kKeepLogged = "KEEPLOGGED";
 // Rounds of the external library's logon before the component gives up on
 // a library that keeps returning users it cannot check.
 constexpr int kMaxExternalRounds = 100;
-
-std::string DirOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -35,7 +31,7 @@ struct TNimbraCrypto::ExtAuth {
 };
 
 std::unique_ptr<TNimbraCrypto::ExtAuth> TNimbraCrypto::LoadExtAuth() {
-  auto key = machine_.Reg().OpenKey(platform::RootKey::LocalMachine, kInstallKey, false);
+  auto key = machine_.Reg().OpenKey(platform::RootKey::LocalMachine, kProductKey, false);
   if (!key || !key->ValueExists("ThirdPartyAuth")) return nullptr;
   std::int32_t enabled = 0;
   if (key->GetValueType("ThirdPartyAuth") == platform::RegType::DWord)
@@ -156,7 +152,7 @@ bool TNimbraCrypto::CheckPassword(const std::string& userName, std::string_view 
 
   // The second set's password comes from the users file beside the shared
   // key files, sealed under the same hash.
-  const std::string sharedDir = DirOf(ownKeys_[1]);
+  const std::string sharedDir = platform::ExtractFilePath(ownKeys_[1]);
   const std::string sharedUsers = sharedDir.empty() ? std::string() : sharedDir + "USERS.INI";
   if (FileExists(sharedUsers)) {
     if (auto sharedEntry = UserEntry(sharedUsers, userName)) {

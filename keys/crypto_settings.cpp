@@ -2,28 +2,17 @@
 #include "engine/entropy.h"
 #include "keys/keys_db.h"
 #include "keys/nimbra_crypto.h"
+#include "keys/product_location.h"
 #include "keys/text_seal.h"
 #include "keys/ui_entropy.h"
 #include "platform/library.h"
-#include "platform/library_search.h"
 #include "platform/machine.h"
+#include "platform/path.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
 
 namespace nimbra::keys {
-
-namespace {
-
-constexpr const char* kInstallKey = "Software\\NimbraPost\\Current Version";
-
-// The directory part of a Windows path, with its trailing backslash.
-std::string WindowsDir(const std::string& path) {
-  const std::size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
 
 TNimbraCrypto::TNimbraCrypto(platform::Machine& machine, ui::Ui& ui,
                              platform::LibraryLoader& libraries, std::string programDir)
@@ -46,13 +35,7 @@ bool TNimbraCrypto::FileExists(const std::string& windowsPath) const {
 }
 
 void TNimbraCrypto::LoadGeneralSettings() {
-  std::string installDir = programDir_;
-  if (auto key = machine_.Reg().OpenKey(platform::RootKey::LocalMachine, kInstallKey, false);
-      key && key->ValueExists("exePath")) {
-    const std::string exePath = key->ReadString("exePath");
-    if (!exePath.empty()) installDir = exePath;
-  }
-  wsIni_ = platform::JoinWindowsPath(installDir, "WS.INI");
+  wsIni_ = ProductIniPath(machine_, programDir_);
   platform::ProfileFile ws(Host(wsIni_));
   mainUsers_ = ws.ReadString("WORKSTATION", "UsersFile", "");
   sharedUsers_ = ws.ReadString("WORKSTATION", "SecondUsers", "");
@@ -68,11 +51,11 @@ void TNimbraCrypto::LoadGeneralSettings() {
 
 void TNimbraCrypto::LoadUserSettings() {
   if (wsIni_.empty()) LoadGeneralSettings();
-  const std::string dir = WindowsDir(usersFile_);
+  const std::string dir = platform::ExtractFilePath(usersFile_);
   ownKeys_[0] = dir + "MYKEYS.DAT";
   recips_[0] = dir + "RECIPS.DAT";
   trust_[0] = dir + "TRUST.INI";
-  const std::string sharedDir = WindowsDir(sharedUsers_);
+  const std::string sharedDir = platform::ExtractFilePath(sharedUsers_);
   ownKeys_[1] = sharedDir.empty() ? std::string() : sharedDir + "MYKeys.DAT";
   recips_[1] = sharedDir.empty() ? std::string() : sharedDir + "Recips.DAT";
   trust_[1] = sharedDir.empty() ? std::string() : sharedDir + "TRUST.INI";
@@ -99,7 +82,7 @@ void TNimbraCrypto::LoadUserSettings() {
 
 std::string TNimbraCrypto::MessageCaption() {
   if (wsIni_.empty()) LoadGeneralSettings();
-  return platform::ProfileFile(Host(wsIni_)).ReadString("WorkStation", "INSTALLED", "MESSAGE:");
+  return ProductCaption(machine_, wsIni_);
 }
 
 void TNimbraCrypto::Message(std::string_view text, std::string_view caption) {

@@ -4,6 +4,8 @@
 
 #include "core/strings.h"
 #include "keys/clock.h"
+#include "platform/file_listing.h"
+#include "platform/path.h"
 
 namespace nimbra::keys {
 
@@ -13,7 +15,13 @@ DbFile DbFile::Make(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   file.name = UpperCase(slash == std::string::npos ? path : path.substr(slash + 1));
   file.identity = UpperCase(path);
-  file.stampPath = path + ".ini";
+  // The companion file matched as the machine matches names: an existing
+  // "MYKEYS.DAT.INI" is the stamp file of "MYKEYS.DAT" too.
+  const std::string directory = file.Directory();
+  const std::string stampName =
+      platform::HostNameToAnsi(slash == std::string::npos ? path : path.substr(slash + 1)) + ".ini";
+  const std::optional<std::string> existing = platform::MatchHostEntry(directory, stampName);
+  file.stampPath = existing ? directory + *existing : path + ".ini";
   file.urlTable = "URL" + file.name;
   return file;
 }

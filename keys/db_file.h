@@ -25,7 +25,8 @@ struct DbFile {
   std::string Directory() const;  // host directory with a trailing "/"
   const std::string& KeyTable() const { return name; }
   const std::string& UrlTable() const { return urlTable; }
-  // The companion file holding the "Owner" stamp: the file's path + ".ini".
+  // The companion file holding the "Owner" stamp: the file's path + ".ini",
+  // or the file of that name in another letter case that exists.
   const std::string& StampPath() const { return stampPath; }
   // Identity of the file for cache keys and for telling two files apart:
   // the upper-cased host path, as the files' own names are matched without

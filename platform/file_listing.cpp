@@ -40,6 +40,27 @@ std::vector<std::string> SortedHostNames(const std::filesystem::path& dir) {
 
 namespace fs = std::filesystem;
 
+std::optional<std::string> MatchHostEntry(const fs::path& dir, std::string_view component) {
+  const std::string host_name = AnsiToHostName(component);
+  struct stat st;
+  if (::lstat((dir / host_name).c_str(), &st) == 0) return host_name;
+  const std::vector<std::string> names = SortedHostNames(dir);
+  std::vector<std::string> ansi;
+  ansi.reserve(names.size());
+  for (const std::string& name : names) ansi.push_back(HostNameToAnsi(name));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (AnsiSameText(ansi[i], component)) return names[i];
+  }
+  if (component.find('~') == std::string_view::npos || !FitsEightDotThree(component)) {
+    return std::nullopt;
+  }
+  const std::vector<std::string> aliases = ShortNamesForFolder(ansi);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (AnsiSameText(aliases[i], component)) return names[i];
+  }
+  return std::nullopt;
+}
+
 std::vector<DirEntry> Machine::ListDirectory(std::string_view path) const {
   std::vector<DirEntry> entries;
   const std::optional<Resolved> resolved = Resolve(path);

@@ -4,6 +4,7 @@
 
 #include "core/strings.h"
 #include "platform/machine.h"
+#include "platform/path.h"
 
 namespace nimbra::platform {
 
@@ -33,7 +34,7 @@ LibraryLoader::LibraryLoader(const Machine& machine, const std::string& program_
 LibraryLoader::~LibraryLoader() = default;
 
 void LibraryLoader::RegisterStandIn(const std::string& fileName, StandInFactory factory) {
-  factories_[UpperCase(WindowsFileName(fileName))] = std::move(factory);
+  factories_[UpperCase(ExtractFileName(fileName))] = std::move(factory);
 }
 
 void LibraryLoader::SetSearchPath(SearchPath search) {
@@ -42,7 +43,7 @@ void LibraryLoader::SetSearchPath(SearchPath search) {
 
 ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
   std::string wanted = WithDefaultExtension(name, ".dll");
-  std::string fileKey = UpperCase(WindowsFileName(wanted));
+  std::string fileKey = UpperCase(ExtractFileName(wanted));
   if (fileKey.empty()) {
     SetLastError(kErrorModNotFound);
     return 0;
@@ -50,7 +51,7 @@ ModuleHandle LibraryLoader::LoadLibrary(const std::string& name) {
   // A bare name matches a module already loaded under the same file name.
   if (!HasDirectoryPart(wanted)) {
     for (auto& [handle, module] : modules_) {
-      if (UpperCase(WindowsFileName(module->file.windows_path)) == fileKey) {
+      if (UpperCase(ExtractFileName(module->file.windows_path)) == fileKey) {
         ++module->loads;
         return handle;
       }

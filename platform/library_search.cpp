@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "core/strings.h"
+#include "platform/path.h"
 
 namespace nimbra::platform {
 
@@ -19,33 +20,6 @@ std::vector<std::string> SearchPath::Directories() const {
     start = end + 1;
   }
   return dirs;
-}
-
-bool HasDirectoryPart(std::string_view name) {
-  return name.find_first_of("\\/:") != std::string_view::npos;
-}
-
-std::string JoinWindowsPath(std::string_view dir, std::string_view name) {
-  std::string joined(dir);
-  while (!joined.empty() && (joined.back() == '\\' || joined.back() == '/')) joined.pop_back();
-  std::size_t skip = 0;
-  while (skip < name.size() && (name[skip] == '\\' || name[skip] == '/')) ++skip;
-  joined += '\\';
-  joined += name.substr(skip);
-  return joined;
-}
-
-std::string WindowsFileName(std::string_view path) {
-  std::size_t cut = path.find_last_of("\\/:");
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
-std::string WithDefaultExtension(std::string_view name, std::string_view extension) {
-  // A trailing dot means "no extension, do not add one"; the dot itself is
-  // not part of the file name.
-  if (!name.empty() && name.back() == '.') return std::string(name.substr(0, name.size() - 1));
-  if (WindowsFileName(name).find('.') != std::string::npos) return std::string(name);
-  return std::string(name) + std::string(extension);
 }
 
 std::optional<std::string> FindOnSearchPath(const std::string& name, const SearchPath& search,

@@ -30,20 +30,8 @@ struct SearchPath {
   std::vector<std::string> Directories() const;
 };
 
-// True when the name carries a folder or drive ("C:x.dll", "..\x.dll",
-// "\\server\share\x.dll"); such names are not searched for.
-bool HasDirectoryPart(std::string_view name);
-
-// Joins a Windows folder and a file name with exactly one backslash.
-std::string JoinWindowsPath(std::string_view dir, std::string_view name);
-
-// The file-name part of a Windows path ("C:\A\B.DLL" -> "B.DLL").
-std::string WindowsFileName(std::string_view path);
-
-// Appends the extension when the file name has none ("pgpsdk" -> "pgpsdk.dll").
-std::string WithDefaultExtension(std::string_view name, std::string_view extension);
-
-// Locates a file: a name with a folder part is taken as it is; a bare name is
+// Locates a file: a name with a folder part (HasDirectoryPart, platform/
+// path.h) is taken as it is; a bare name is
 // looked for in each folder of the search path. Returns the Windows path of
 // the first regular file that exists in the machine.
 std::optional<std::string> FindOnSearchPath(const std::string& name, const SearchPath& search,

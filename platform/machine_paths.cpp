@@ -33,30 +33,6 @@ std::string TrimComponent(std::string_view part) {
   return std::string(part.substr(0, end));
 }
 
-// The stored name in dir that a Windows name component stands for: the
-// exact name, else the first name equal without regard to case (in name
-// order), else the entry whose 8.3 alias it is.
-std::optional<std::string> MatchEntry(const fs::path& dir, std::string_view component) {
-  const std::string host_name = AnsiToHostName(component);
-  struct stat st;
-  if (::lstat((dir / host_name).c_str(), &st) == 0) return host_name;
-  const std::vector<std::string> names = SortedHostNames(dir);
-  std::vector<std::string> ansi;
-  ansi.reserve(names.size());
-  for (const std::string& name : names) ansi.push_back(HostNameToAnsi(name));
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (AnsiSameText(ansi[i], component)) return names[i];
-  }
-  if (component.find('~') == std::string_view::npos || !FitsEightDotThree(component)) {
-    return std::nullopt;
-  }
-  const std::vector<std::string> aliases = ShortNamesForFolder(ansi);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (AnsiSameText(aliases[i], component)) return names[i];
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string Machine::FullPath(std::string_view path) const {
@@ -109,7 +85,7 @@ std::optional<Machine::Resolved> Machine::Resolve(std::string_view path) const {
   bool exists = fs::is_directory(*current, ec);
   for (const std::string& component : SplitPathComponents(std::string_view(full).substr(3))) {
     std::optional<std::string> match;
-    if (exists && fs::is_directory(*current, ec)) match = MatchEntry(*current, component);
+    if (exists && fs::is_directory(*current, ec)) match = MatchHostEntry(*current, component);
     exists = match.has_value();
     *current /= match ? *match : AnsiToHostName(component);
   }

@@ -43,6 +43,34 @@ std::string ExtractFileName(std::string_view path) {
   return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 
+std::string ExtractFileDir(std::string_view path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  if (cut == std::string_view::npos) return {};
+  return std::string(path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut));
+}
+
+std::string JoinWindowsPath(std::string_view dir, std::string_view name) {
+  std::string joined(dir);
+  while (!joined.empty() && (joined.back() == '\\' || joined.back() == '/')) joined.pop_back();
+  std::size_t skip = 0;
+  while (skip < name.size() && (name[skip] == '\\' || name[skip] == '/')) ++skip;
+  joined += '\\';
+  joined += name.substr(skip);
+  return joined;
+}
+
+bool HasDirectoryPart(std::string_view name) {
+  return name.find_first_of("\\/:") != std::string_view::npos;
+}
+
+std::string WithDefaultExtension(std::string_view name, std::string_view extension) {
+  // A trailing dot means "no extension, do not add one"; the dot itself is
+  // not part of the file name.
+  if (!name.empty() && name.back() == '.') return std::string(name.substr(0, name.size() - 1));
+  if (ExtractFileName(name).find('.') != std::string::npos) return std::string(name);
+  return std::string(name) + std::string(extension);
+}
+
 std::vector<std::string> SplitPathComponents(std::string_view path) {
   std::vector<std::string> parts;
   std::size_t start = 0;

@@ -28,6 +28,19 @@ std::string WithTrailingBackslash(std::string_view path);
 std::string ExtractFilePath(std::string_view path);
 // Name part after the last "\", "/" or drive colon.
 std::string ExtractFileName(std::string_view path);
+// Folder part without the final "\" unless it is a drive's root
+// ("C:\A\B.EXE" -> "C:\A", "C:\B.EXE" -> "C:\"), empty for a bare name.
+std::string ExtractFileDir(std::string_view path);
+
+// Joins a Windows folder and a file name with exactly one backslash.
+std::string JoinWindowsPath(std::string_view dir, std::string_view name);
+
+// True when the name carries a folder or drive ("C:x.dll", "..\x.dll",
+// "\\server\share\x.dll"); such names are not searched for.
+bool HasDirectoryPart(std::string_view name);
+
+// Appends the extension when the file name has none ("pgpsdk" -> "pgpsdk.dll").
+std::string WithDefaultExtension(std::string_view name, std::string_view extension);
 
 // Splits at "\" and "/", dropping empty parts.
 std::vector<std::string> SplitPathComponents(std::string_view path);

@@ -4,6 +4,7 @@
 
 #include "core/strings.h"
 #include "platform/machine.h"
+#include "platform/path.h"
 
 namespace nimbra::platform {
 
@@ -12,13 +13,6 @@ namespace {
 std::string TrimLeftBlanks(const std::string& text) {
   std::size_t start = text.find_first_not_of(" \t");
   return start == std::string::npos ? std::string() : text.substr(start);
-}
-
-// The folder part of a Windows path ("C:\A\B.EXE" -> "C:\A"); empty for a bare name.
-std::string FolderOf(const std::string& path) {
-  std::size_t cut = path.find_last_of("\\/");
-  if (cut == std::string::npos) return {};
-  return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);
 }
 
 }  // namespace
@@ -39,7 +33,7 @@ Processes::Processes(const Machine& machine, const std::string& program_dir)
 }
 
 void Processes::SetHook(const std::string& file_name, Hook hook) {
-  hooks_[UpperCase(WindowsFileName(file_name))] = std::move(hook);
+  hooks_[UpperCase(ExtractFileName(file_name))] = std::move(hook);
 }
 
 std::optional<std::string> Processes::FindProgram(const std::string& name) const {
@@ -84,7 +78,7 @@ Processes::Located Processes::Locate(const std::string& command_line) const {
 }
 
 bool Processes::FolderExists(const std::string& windows_file) const {
-  std::string folder = FolderOf(windows_file);
+  std::string folder = ExtractFileDir(windows_file);
   if (folder.empty()) return true;
   std::error_code ec;
   return std::filesystem::is_directory(resolve_(folder), ec);
@@ -122,7 +116,7 @@ ProcessResult Processes::CreateProcess(const std::string& application,
   }
   journal_.Add(entry);
   std::uint32_t exit_code = 0;
-  auto hook = hooks_.find(UpperCase(WindowsFileName(*program)));
+  auto hook = hooks_.find(UpperCase(ExtractFileName(*program)));
   if (hook != hooks_.end()) {
     exit_code =
         hook->second(ProcessStart{*program, entry.arguments, entry.current_directory, show});
@@ -160,7 +154,7 @@ std::optional<std::uint32_t> Processes::ListedExitCode(const std::string& progra
     if (row.size() < 2) continue;
     auto code = static_cast<std::uint32_t>(std::strtoul(row[1].c_str(), nullptr, 0));
     if (SameText(row[0], program_path)) return code;
-    if (!HasDirectoryPart(row[0]) && SameText(row[0], WindowsFileName(program_path))) {
+    if (!HasDirectoryPart(row[0]) && SameText(row[0], ExtractFileName(program_path))) {
       by_name = code;
     }
   }

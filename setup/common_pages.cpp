@@ -1,4 +1,4 @@
-#include "setup/paths.h"
+#include "platform/path.h"
 #include "setup/tsetup_form.h"
 #include "ui/questions.h"
 
@@ -30,7 +30,7 @@ void TSetupForm::BrowseProgramLocation() {
   auto chosen =
       ui_.SaveFile({std::string(ui::q::ProgramLocationDialog),
                     "Select location for the NimbraPost Program Files.", location.text, "", ""});
-  if (chosen) location.text = DirectoryOf(*chosen);
+  if (chosen) location.text = platform::ExtractFilePath(*chosen);
 }
 
 void TSetupForm::BrowseDataLocation(std::string_view control) {
@@ -39,17 +39,15 @@ void TSetupForm::BrowseDataLocation(std::string_view control) {
       ui_.SaveFile({std::string(ui::q::DataLocationDialog),
                     "Select Location for the NimbraPost Data Files.", location.text, "", ""});
   if (!chosen) return;
-  std::string dir = DirectoryOf(*chosen);
-  if (dir.empty() || dir.back() != '\\') dir += '\\';
-  location.text = dir;
+  location.text = platform::WithTrailingBackslash(platform::ExtractFilePath(*chosen));
 }
 
 void TSetupForm::ProgramLocationExit() {
   ui::Form& f = *form_;
-  f["SoftwareLocation"].text = NormalisePath(f["SoftwareLocation"].text);
+  f["SoftwareLocation"].text = platform::NormalizeLocation(f["SoftwareLocation"].text);
   const std::string& program = f["SoftwareLocation"].text;
-  f["DataLocation"].text = MoveToDrive(f["DataLocation"].text, program);
-  f["SharedDataLocation"].text = MoveToDrive(f["SharedDataLocation"].text, program);
+  f["DataLocation"].text = platform::MoveToDriveOf(f["DataLocation"].text, program);
+  f["SharedDataLocation"].text = platform::MoveToDriveOf(f["SharedDataLocation"].text, program);
 }
 
 bool TSetupForm::AskJoinDatabase(const std::string& location) {
@@ -63,11 +61,12 @@ bool TSetupForm::AskJoinDatabase(const std::string& location) {
 
 void TSetupForm::DataLocationExit() {
   ui::Form& f = *form_;
-  f["DataLocation"].text = NormalisePath(f["DataLocation"].text);
+  f["DataLocation"].text = platform::NormalizeLocation(f["DataLocation"].text);
   if (AskJoinDatabase(f["DataLocation"].text)) {
     settings_.JoinExistingDatabase = true;
     LikeClientpages();
-    f["SharedDataLocation"].text = NormalisePath(f["SoftwareLocation"].text) + "LocalData\\";
+    f["SharedDataLocation"].text =
+        platform::NormalizeLocation(f["SoftwareLocation"].text) + "LocalData\\";
     return;
   }
   const bool server = settings_.InstallType == 3 || settings_.InstallType == 4;
@@ -76,7 +75,7 @@ void TSetupForm::DataLocationExit() {
 
 void TSetupForm::SharedDataLocationExit() {
   ui::Form& f = *form_;
-  f["SharedDataLocation"].text = NormalisePath(f["SharedDataLocation"].text);
+  f["SharedDataLocation"].text = platform::NormalizeLocation(f["SharedDataLocation"].text);
   if (AskJoinDatabase(f["SharedDataLocation"].text)) {
     settings_.JoinExistingDatabase = true;
     LikeClientpagesShared();

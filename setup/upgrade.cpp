@@ -1,3 +1,4 @@
+#include "keys/product_location.h"
 #include "platform/process.h"
 #include "platform/profile_file.h"
 #include "platform/registry.h"
@@ -95,7 +96,7 @@ bool TSetupForm::OldVersion() {
 }
 
 void TSetupForm::LoadPrevSettings() {
-  const char* key = "\\Software\\NimbraPost\\Current Version";
+  const char* key = keys::kProductKey;
   const std::initializer_list<const char*> names = {"Version", "InstallDir", "DataDir", "GroupName",
                                                     "Sequence"};
   auto previous = ReadKey(machine_, platform::RootKey::LocalMachine, key, names);

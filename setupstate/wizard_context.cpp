@@ -1,7 +1,6 @@
 #include "setupstate/wizard_context.h"
 
-#include "platform/profile_file.h"
-#include "platform/registry.h"
+#include "keys/product_location.h"
 
 namespace nimbra::setup {
 
@@ -17,20 +16,10 @@ WizardContext::WizardContext(ui::Form& f, ui::Ui& u, platform::Machine& m, Insta
 }
 
 std::string WizardContext::MessageCaption() {
-  const std::string fallback = "MESSAGE:";
   try {
-    std::string exePath;
-    if (auto key = machine.Reg().OpenKey(platform::RootKey::LocalMachine,
-                                         "\\Software\\NimbraPost\\Current Version", false)) {
-      if (key->ValueExists("exePath")) exePath = key->ReadString("exePath");
-    }
-    const std::string ini = (exePath.empty() ? setupDir_ : exePath) + "WS.INI";
-    auto host = machine.HostPath(ini);
-    if (!host) return fallback;
-    platform::ProfileFile file(*host);
-    return file.ReadString("WorkStation", "INSTALLED", fallback);
+    return keys::ProductCaption(machine, keys::ProductIniPath(machine, setupDir_));
   } catch (const std::exception&) {
-    return fallback;
+    return "MESSAGE:";
   }
 }
 

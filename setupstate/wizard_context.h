@@ -46,9 +46,9 @@ class WizardContext {
   // the installed product's WS.INI "WorkStation" "INSTALLED" (see
   // MessageCaption).
   void Message(std::string_view text);
-  // The caption: WS.INI found through HKLM "\Software\NimbraPost\Current
-  // Version" "exePath" (value + "WS.INI"), or beside the setup program when
-  // that value is empty; "MESSAGE:" when the file or key is missing.
+  // The caption (keys/product_location.h): the installed product's WS.INI,
+  // or the one beside the setup program; "MESSAGE:" when the file or key is
+  // missing.
   std::string MessageCaption();
 
   // Control text by name (shorthand for form.At(name).text).

@@ -8,6 +8,7 @@
 
 #include "app/nimbra-machine/commands.h"
 #include "platform/machine.h"
+#include "platform/path.h"
 #include "platform/registry.h"
 
 namespace nimbra::machine_tool {
@@ -93,7 +94,7 @@ std::string StandIn(const std::string& name) {
 }
 
 void PutFile(Machine& machine, const std::string& path, const std::string& content) {
-  machine.ForceDirectories(path.substr(0, path.find_last_of('\\')));
+  machine.ForceDirectories(platform::ExtractFileDir(path));
   machine.WriteFile(path, content);
 }
 

@@ -159,6 +159,19 @@ TEST(SharedFiles, BothSetsInOneFolderAreOneFileWithOneCacheAndStamp) {
   }
 }
 
+TEST(SharedFiles, StampFileInAnotherLetterCaseIsTheDatabasesStamp) {
+  test::TempDir dir;
+  dir.Write("MYKEYS.DAT.INI", "[Cache]\r\nOwner=another process\r\n");
+  EXPECT_EQ(DbFile::Make(dir / "MYKEYS.DAT").StampPath(), dir / "MYKEYS.DAT.INI");
+  const std::string before = dir.Read("MYKEYS.DAT.INI");
+  TKeysDB db;
+  ASSERT_TRUE(db.Open(dir / "MYKEYS.DAT", "", kRandom, "", kPass));
+  KeyRecord key = MakeKey("K", "k@x.com");
+  ASSERT_TRUE(db.WriteKey(key));
+  EXPECT_FALSE(std::filesystem::exists(dir / "MYKEYS.DAT.ini"));
+  EXPECT_NE(dir.Read("MYKEYS.DAT.INI"), before);  // the write stamped this file
+}
+
 TEST(SharedFiles, MissingOrDamagedAddressTableCostsOnlyTheAddresses) {
   for (const char* damage :
        {"DROP TABLE \"URLRECIPS.DAT\"",

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/fixture.h"
+#include "platform/path.h"
 
 namespace nimbra::platform {
 namespace {

@@ -12,15 +12,20 @@ TEST(PathText, NormalizeLocationCollapsesBackslashesAndEndsWithOne) {
             "D:\\Program Files\\NimbraPost\\");
   EXPECT_EQ(NormalizeLocation("C:\\Data\\"), "C:\\Data\\");
   EXPECT_EQ(NormalizeLocation("C:\\a\\\\\\b\\\\"), "C:\\a\\b\\");
+  EXPECT_EQ(NormalizeLocation("C:\\Data\\\\\\"), "C:\\Data\\");
   EXPECT_EQ(NormalizeLocation("C:"), "C:\\");
+  EXPECT_EQ(NormalizeLocation(""), "\\");
   // The leading pair of a network path is kept.
   EXPECT_EQ(NormalizeLocation("\\\\server\\\\share"), "\\\\server\\share\\");
+  EXPECT_EQ(NormalizeLocation("\\\\server\\share\\\\x"), "\\\\server\\share\\x\\");
 }
 
 TEST(PathText, MoveToDriveOfKeepsThePathAndTakesTheDrive) {
   EXPECT_EQ(MoveToDriveOf("C:\\Program Files\\NimbraPost\\Data\\", "D:\\Prog\\"),
             "D:\\Program Files\\NimbraPost\\Data\\");
   EXPECT_EQ(MoveToDriveOf("\\\\server\\share\\", "D:\\Prog\\"), "\\\\server\\share\\");
+  EXPECT_EQ(MoveToDriveOf("C:\\Program Files\\NimbraPost\\Data", "D:\\NimbraPost\\"),
+            "D:\\Program Files\\NimbraPost\\Data");
 }
 
 TEST(PathText, FileNameParts) {
@@ -28,6 +33,10 @@ TEST(PathText, FileNameParts) {
   EXPECT_EQ(ExtractFileName("C:\\a\\b.txt"), "b.txt");
   EXPECT_EQ(ExtractFileName("C:b.txt"), "b.txt");
   EXPECT_EQ(ExtractFilePath("b.txt"), "");
+  EXPECT_EQ(ExtractFileDir("C:\\A\\B.EXE"), "C:\\A");
+  EXPECT_EQ(ExtractFileDir("C:\\B.EXE"), "C:\\");
+  EXPECT_EQ(ExtractFileDir("B.EXE"), "");
+  EXPECT_EQ(JoinWindowsPath("C:\\Prog", "WS.INI"), "C:\\Prog\\WS.INI");
 }
 
 TEST(PathText, AnsiNamesRoundTripThroughHostNames) {

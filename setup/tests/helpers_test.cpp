@@ -2,28 +2,10 @@
 
 #include "platform/fixture.h"
 #include "setup/dns.h"
-#include "setup/paths.h"
 #include "setup/referral.h"
 
 namespace nimbra::setup {
 namespace {
-
-TEST(Paths, NormaliseCollapsesBackslashesAndKeepsNetworkPrefix) {
-  EXPECT_EQ(NormalisePath("D:\\NimbraPost\\\\Prog"), "D:\\NimbraPost\\Prog\\");
-  EXPECT_EQ(NormalisePath("C:\\Data\\"), "C:\\Data\\");
-  EXPECT_EQ(NormalisePath("C:\\Data\\\\\\"), "C:\\Data\\");
-  EXPECT_EQ(NormalisePath("\\\\server\\share\\\\x"), "\\\\server\\share\\x\\");
-  EXPECT_EQ(NormalisePath("C:"), "C:\\");
-  EXPECT_EQ(NormalisePath(""), "\\");
-}
-
-TEST(Paths, MoveToDriveKeepsThePathAndSkipsNetworkPaths) {
-  EXPECT_EQ(MoveToDrive("C:\\Program Files\\NimbraPost\\Data", "D:\\NimbraPost\\"),
-            "D:\\Program Files\\NimbraPost\\Data");
-  EXPECT_EQ(MoveToDrive("\\\\server\\share\\", "D:\\X\\"), "\\\\server\\share\\");
-  EXPECT_EQ(DirectoryOf("C:\\A\\b.txt"), "C:\\A\\");
-  EXPECT_EQ(DirectoryOf("b.txt"), "");
-}
 
 TEST(Dns, SplitsAtSpaceThenComma) {
   std::string dns1 = "10.0.0.1 10.0.0.2 10.0.0.3", dns2;

@@ -5,7 +5,7 @@
 // with escapes, dwords, wrapped hex). Set NIMBRA_BENCH_SYSTEM_REG to the
 // path of a real one to measure that instead.
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/reg_hive.h"
+#include "platform/registry/reg_hive.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "core/strings.h"
-#include "platform/drive.h"
-#include "platform/find.h"
+#include "platform/files/drive.h"
+#include "platform/files/find.h"
+#include "platform/files/path.h"
+#include "platform/files/short_name.h"
 #include "platform/fixture.h"
-#include "platform/path.h"
-#include "platform/short_name.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Profile text: any bytes parse, the text saves back byte for byte, and a
 // write reads back through the same lookup rules.
-#include "platform/profile_text.h"
+#include "platform/profile/profile_text.h"
 
 #include <cstddef>
 #include <cstdint>

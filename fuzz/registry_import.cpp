@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 using namespace nimbra::platform;
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/reg_hive.h"
-#include "platform/registry.h"
+#include "platform/registry/reg_hive.h"
+#include "platform/registry/registry.h"
 
 using namespace nimbra::platform;
 

@@ -5,11 +5,11 @@
 #include "keys/product_location.h"
 #include "keys/text_seal.h"
 #include "keys/ui_entropy.h"
-#include "platform/library.h"
+#include "platform/files/path.h"
 #include "platform/machine.h"
-#include "platform/path.h"
-#include "platform/profile_file.h"
-#include "platform/registry.h"
+#include "platform/processes/library.h"
+#include "platform/profile/profile_file.h"
+#include "platform/registry/registry.h"
 #include "ui/ui.h"
 
 namespace nimbra::keys {

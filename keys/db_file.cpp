@@ -4,8 +4,8 @@
 
 #include "core/strings.h"
 #include "keys/clock.h"
-#include "platform/file_listing.h"
-#include "platform/path.h"
+#include "platform/files/file_listing.h"
+#include "platform/files/path.h"
 
 namespace nimbra::keys {
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "keys/keys_error.h"
-#include "platform/library.h"
-#include "platform/profile_text.h"
+#include "platform/processes/library.h"
+#include "platform/profile/profile_text.h"
 
 namespace nimbra::keys {
 

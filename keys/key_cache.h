@@ -8,7 +8,7 @@
 
 #include "keys/db_file.h"
 #include "keys/key_record.h"
-#include "platform/file_stamp.h"
+#include "platform/files/file_stamp.h"
 
 namespace nimbra::keys {
 

@@ -9,7 +9,7 @@
 #include "keys/old_key_import.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
-#include "platform/file_stamp.h"
+#include "platform/files/file_stamp.h"
 
 namespace nimbra::keys {
 

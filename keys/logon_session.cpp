@@ -6,7 +6,7 @@
 
 #include "keys/clock.h"
 #include "keys/keys_error.h"
-#include "platform/shared_memory.h"
+#include "platform/ipc/shared_memory.h"
 
 namespace nimbra::keys {
 

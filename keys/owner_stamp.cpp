@@ -8,7 +8,7 @@
 
 #include "core/datetime.h"
 #include "keys/clock.h"
-#include "platform/profile_text.h"
+#include "platform/profile/profile_text.h"
 
 namespace nimbra::keys {
 

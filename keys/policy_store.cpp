@@ -1,6 +1,6 @@
 #include "keys/policy_store.h"
 
-#include "platform/profile_file.h"
+#include "platform/profile/profile_file.h"
 
 namespace nimbra::keys {
 

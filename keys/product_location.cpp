@@ -1,9 +1,9 @@
 #include "keys/product_location.h"
 
+#include "platform/files/path.h"
 #include "platform/machine.h"
-#include "platform/path.h"
-#include "platform/profile_file.h"
-#include "platform/registry.h"
+#include "platform/profile/profile_file.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::keys {
 

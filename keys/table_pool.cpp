@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "platform/file_stamp.h"
+#include "platform/files/file_stamp.h"
 
 namespace nimbra::keys {
 

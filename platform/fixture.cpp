@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "platform/path.h"
-#include "platform/registry.h"
+#include "platform/files/path.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/drive.h"
-#include "platform/file_attributes.h"
+#include "platform/files/drive.h"
+#include "platform/files/file_attributes.h"
 #include "platform/machine_error.h"
 
 namespace nimbra::platform {
 
-class Registry;  // platform/registry.h
+class Registry;  // platform/registry/registry.h
 
 enum class WindowsKind {
   NT,     // Windows NT family: C:\windows, C:\windows\system32
@@ -30,7 +30,7 @@ struct MachineOptions {
 };
 
 // One Windows computer: a root folder laid out as a Wine prefix
-//   <root>/system.reg, user.reg       the registry (see platform/registry.h)
+//   <root>/system.reg, user.reg       the registry (see platform/registry/registry.h)
 //   <root>/dosdevices/c: -> ../drive_c  one link per drive letter
 //   <root>/drive_c/...                 drive C's content
 // Drive types come from HKLM\Software\Wine\Drives, volume labels from
@@ -136,13 +136,13 @@ class Machine {
   std::optional<std::uint64_t> FileSize(std::string_view path) const;
   std::optional<FileTime> LastWriteTime(std::string_view path) const;
   bool SetLastWriteTime(std::string_view path, FileTime time);
-  // attr:: bits (see platform/file_attributes.h); nullopt for a missing path.
+  // attr:: bits (see platform/files/file_attributes.h); nullopt for a missing path.
   std::optional<std::uint32_t> GetAttributes(std::string_view path) const;
   // Sets ReadOnly, Hidden, System and Archive as given (other bits ignored).
   bool SetAttributes(std::string_view path, std::uint32_t attributes);
   // Whole-file read; FileError when the file cannot be read.
   std::string ReadFile(std::string_view path) const;
-  // Whole-file write, atomic (platform/atomic_file.h); the
+  // Whole-file write, atomic (platform/files/atomic_file.h); the
   // folder must exist. FileError on failure or for a read-only file.
   void WriteFile(std::string_view path, std::string_view content);
   // Entries of a directory (no "." and ".."), sorted by name without regard

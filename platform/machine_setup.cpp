@@ -6,7 +6,7 @@
 
 #include "platform/machine.h"
 #include "platform/machine_values.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 

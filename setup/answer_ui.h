@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "platform/profile_text.h"
+#include "platform/profile/profile_text.h"
 #include "ui/ui.h"
 
 namespace nimbra::setup {

@@ -1,6 +1,6 @@
 #include "core/strings.h"
 #include "platform/machine_values.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "setup/dns.h"
 #include "setup/referral.h"
 #include "setup/tsetup_form.h"

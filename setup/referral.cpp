@@ -2,7 +2,7 @@
 
 #include "core/strings.h"
 #include "platform/machine_values.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::setup {
 

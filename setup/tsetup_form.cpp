@@ -1,7 +1,7 @@
 #include "setup/tsetup_form.h"
 
 #include "core/strings.h"
-#include "platform/library_search.h"
+#include "platform/processes/library_search.h"
 #include "ui/setup_form.h"
 
 namespace nimbra::setup {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "keys/nimbra_crypto.h"
-#include "platform/library.h"
 #include "platform/machine.h"
+#include "platform/processes/library.h"
 #include "setupstate/install_settings.h"
 #include "setupstate/wizard_context.h"
 #include "ui/form.h"

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/profile_text.h"
+#include "platform/profile/profile_text.h"
 #include "setupstate/install_settings.h"
 
 namespace nimbra::setup {

@@ -6,7 +6,7 @@
 
 #include "core/strings.h"
 #include "platform/machine.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::machine_tool {
 

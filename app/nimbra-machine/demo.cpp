@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/nimbra-machine/commands.h"
+#include "platform/files/path.h"
 #include "platform/machine.h"
-#include "platform/path.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::machine_tool {
 

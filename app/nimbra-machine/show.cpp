@@ -7,7 +7,7 @@
 
 #include "app/nimbra-machine/commands.h"
 #include "platform/machine.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::machine_tool {
 

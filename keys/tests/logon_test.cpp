@@ -14,9 +14,9 @@
 #include "keys/tests/open_handles.h"
 #include "keys/text_seal.h"
 #include "platform/fixture.h"
-#include "platform/library.h"
-#include "platform/profile_file.h"
-#include "platform/shared_memory.h"
+#include "platform/ipc/shared_memory.h"
+#include "platform/processes/library.h"
+#include "platform/profile/profile_file.h"
 
 namespace nimbra::keys {
 namespace {

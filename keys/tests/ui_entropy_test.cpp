@@ -11,7 +11,7 @@
 #include "keys/nimbra_crypto.h"
 #include "keys/tests/fake_ui.h"
 #include "platform/fixture.h"
-#include "platform/library.h"
+#include "platform/processes/library.h"
 
 namespace nimbra::keys {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/drive.h"
+#include "platform/files/drive.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "platform/fixture.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 namespace {

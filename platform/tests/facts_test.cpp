@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fixture.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace nimbra::platform {
 namespace {

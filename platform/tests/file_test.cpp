@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "platform/file_copy.h"
-#include "platform/file_stamp.h"
+#include "platform/files/file_copy.h"
+#include "platform/files/file_stamp.h"
 #include "platform/fixture.h"
 
 namespace nimbra::platform {

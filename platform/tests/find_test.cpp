@@ -1,4 +1,4 @@
-#include "platform/find.h"
+#include "platform/files/find.h"
 
 #include <gtest/gtest.h>
 

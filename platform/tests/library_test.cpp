@@ -1,12 +1,12 @@
-#include "platform/library.h"
+#include "platform/processes/library.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/files/path.h"
 #include "platform/fixture.h"
-#include "platform/path.h"
 
 namespace nimbra::platform {
 namespace {

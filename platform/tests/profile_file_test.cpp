@@ -1,4 +1,4 @@
-#include "platform/profile_file.h"
+#include "platform/profile/profile_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

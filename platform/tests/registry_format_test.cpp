@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/reg_hive.h"
-#include "platform/registry.h"
+#include "platform/registry/reg_hive.h"
+#include "platform/registry/registry.h"
 #include "platform/tests/registry_test_support.h"
 
 namespace nimbra::platform {

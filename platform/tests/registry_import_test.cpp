@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/tests/registry_test_support.h"
 
 namespace nimbra::platform {

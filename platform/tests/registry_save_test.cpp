@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/tests/registry_test_support.h"
 
 namespace nimbra::platform {

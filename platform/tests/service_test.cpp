@@ -1,10 +1,10 @@
-#include "platform/service.h"
+#include "platform/processes/service.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/fixture.h"
-#include "platform/service_net_command.h"
-#include "platform/service_program.h"
+#include "platform/processes/service_net_command.h"
+#include "platform/processes/service_program.h"
 
 namespace nimbra::platform {
 namespace {

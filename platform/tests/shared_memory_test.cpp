@@ -1,4 +1,4 @@
-#include "platform/shared_memory.h"
+#include "platform/ipc/shared_memory.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

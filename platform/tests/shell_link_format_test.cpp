@@ -1,4 +1,4 @@
-#include "platform/shell_link_format.h"
+#include "platform/links/shell_link_format.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

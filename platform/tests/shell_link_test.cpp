@@ -1,4 +1,4 @@
-#include "platform/shell_link.h"
+#include "platform/links/shell_link.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/short_name.h"
+#include "platform/files/short_name.h"
 
 #include <gtest/gtest.h>
 

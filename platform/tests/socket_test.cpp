@@ -1,4 +1,4 @@
-#include "platform/socket.h"
+#include "platform/ipc/socket.h"
 
 #include <gtest/gtest.h>
 

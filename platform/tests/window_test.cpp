@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "platform/processes/window.h"
 
 #include <gtest/gtest.h>
 

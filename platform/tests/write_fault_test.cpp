@@ -10,11 +10,11 @@
 
 #include <functional>
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 #include "platform/fixture.h"
-#include "platform/process_table_file.h"
-#include "platform/profile_file.h"
-#include "platform/registry.h"
+#include "platform/processes/process_table_file.h"
+#include "platform/profile/profile_file.h"
+#include "platform/registry/registry.h"
 #include "platform/tests/registry_test_support.h"
 
 namespace nimbra::platform {

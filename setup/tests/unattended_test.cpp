@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "keys/text_seal.h"
-#include "platform/window.h"
+#include "platform/processes/window.h"
 #include "setup/tests/wizard_fixture.h"
 
 namespace nimbra::setup::testing {

@@ -21,7 +21,7 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/field/clmul.h"
+#include "engine/cpu_features.h"
 #include "engine/field/gf_expo.h"
 #include "engine/tests/gf_literal.h"
 
@@ -60,7 +60,7 @@ void BM_Square(benchmark::State& state) {
     f.Sqr(a.data(), a.data());
     benchmark::DoNotOptimize(a.data());
   }
-  state.SetLabel(nimbra::engine::field::ClmulProvider());
+  state.SetLabel(nimbra::engine::cpu::Provider(nimbra::engine::cpu::Routine::kFieldKernels));
 }
 
 void BM_Multiply_Engine(benchmark::State& state) {

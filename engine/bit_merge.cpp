@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/cpu_features.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define NIMBRA_X86_DEPOSIT 1
@@ -32,17 +34,7 @@ __attribute__((target("bmi2,popcnt"))) void MergeBytesDeposit(std::uint8_t* out,
     }
   }
 }
-
-// Parallel bit deposit is one fast instruction from AMD family 19h and on
-// Intel processors; AMD's family 17h computes it in microcode, bit by bit.
-bool HasFastDeposit() {
-  static const bool fast = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
-                           !__builtin_cpu_is("amdfam17h") && !__builtin_cpu_is("amdfam15h");
-  return fast;
-}
 #endif
-
-}  // namespace
 
 void MergeBytesPortable(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
                         const std::uint32_t* b, std::size_t count) {
@@ -56,10 +48,12 @@ void MergeBytesPortable(std::uint8_t* out, const std::uint32_t* sel, const std::
   }
 }
 
+}  // namespace
+
 void MergeBytes(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
                 const std::uint32_t* b, std::size_t count) {
 #ifdef NIMBRA_X86_DEPOSIT
-  if (HasFastDeposit()) {
+  if (cpu::Accelerated(cpu::Routine::kBitMerge)) {
     MergeBytesDeposit(out, sel, a, b, count);
     return;
   }

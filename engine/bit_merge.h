@@ -76,13 +76,10 @@ inline std::uint32_t Merge(std::uint32_t sel, std::uint32_t a, std::uint32_t b, 
 // count bytes of merged bits: bit i of the output comes from b where bit i
 // of sel is 1, from a where it is 0, each source bit array read from its
 // bit 0 upward (all bit arrays 32 bits a word, bit 0 first). sel holds
-// 8 * count bits; a and b are readable one word past the bits taken.
+// 8 * count bits; a and b are readable one word past the bits taken. By a
+// bit deposit instruction where the processor has a fast one
+// (Routine::kBitMerge of engine/cpu_features.h).
 void MergeBytes(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
                 const std::uint32_t* b, std::size_t count);
-
-// The same without processor-specific instructions (MergeBytes uses a bit
-// deposit instruction where the processor has a fast one).
-void MergeBytesPortable(std::uint8_t* out, const std::uint32_t* sel, const std::uint32_t* a,
-                        const std::uint32_t* b, std::size_t count);
 
 }  // namespace nimbra::engine::bit_merge

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/bit_merge.h"
+#include "engine/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -67,29 +68,19 @@ __attribute__((target("ssse3,popcnt"))) void XorInterleavedShuffle(std::uint8_t*
   }
   XorFrom(data, sel, from2 + (i - taken3), from3 + taken3, i, count);
 }
-
-bool HasByteShuffle() {
-  static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
-  return has;
-}
 #endif
 
 }  // namespace
 
-void XorInterleavedPortable(std::uint8_t* data, const std::uint32_t* sel, const std::uint8_t* from2,
-                            const std::uint8_t* from3, std::size_t count) {
-  XorFrom(data, sel, from2, from3, 0, count);
-}
-
 void XorInterleaved(std::uint8_t* data, const std::uint32_t* sel, const std::uint8_t* from2,
                     const std::uint8_t* from3, std::size_t count) {
 #ifdef NIMBRA_X86_SHUFFLE
-  if (HasByteShuffle()) {
+  if (cpu::Accelerated(cpu::Routine::kByteInterleave)) {
     XorInterleavedShuffle(data, sel, from2, from3, count);
     return;
   }
 #endif
-  XorInterleavedPortable(data, sel, from2, from3, count);
+  XorFrom(data, sel, from2, from3, 0, count);
 }
 
 }  // namespace nimbra::engine::interleave

@@ -10,6 +10,7 @@
 #endif
 
 #include "engine/bit_array.h"
+#include "engine/cpu_features.h"
 #include "engine/errors.h"
 
 namespace nimbra::engine {
@@ -35,14 +36,6 @@ std::array<std::uint32_t, 256> BuildTable() {
 }
 
 #if defined(NIMBRA_CRC_FOLD_TARGET)
-
-bool CanFold() {
-  static const bool can = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-  }();
-  return can;
-}
 
 NIMBRA_CRC_FOLD_TARGET inline __m128i Load(const std::uint8_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -110,7 +103,7 @@ std::uint32_t TCRC32::UpdateCRC(std::uint32_t crc, std::size_t count, const void
   // complement; undoing both gives the bare update, several bytes per step.
   auto bytes = static_cast<const Bytef*>(data);
 #if defined(NIMBRA_CRC_FOLD_TARGET)
-  if (count >= 64 && CanFold()) {
+  if (count >= 64 && cpu::Accelerated(cpu::Routine::kCrc32)) {
     const std::size_t folded = count & ~std::size_t{15};
     crc = FoldUpdate(crc, bytes, folded);
     bytes += folded;

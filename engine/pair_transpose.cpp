@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/secret_buffer.h"
+#include "engine/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -67,28 +68,17 @@ __attribute__((target("avx2"))) void PrepareAvx2(const std::uint8_t* partner,
   }
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 }  // namespace
-
-bool BlockShuffle::Available() {
-  return HasAvx2();
-}
-
-#else
-
-bool BlockShuffle::Available() {
-  return false;
-}
 
 #endif
 
+bool BlockShuffle::Available() {
+  return cpu::Accelerated(cpu::Routine::kBlockShuffle);
+}
+
 void BlockShuffle::Apply(std::uint8_t* bytes) const {
 #ifdef NIMBRA_X86_AVX2
-  if (HasAvx2()) {
+  if (cpu::Accelerated(cpu::Routine::kBlockShuffle)) {
     ApplyAvx2(control_.data(), bytes);
     return;
   }
@@ -121,7 +111,7 @@ void Partners(const std::uint8_t* table, std::uint8_t* partner) {
 
 void BlockShuffle::Prepare(const std::uint8_t* table) {
 #ifdef NIMBRA_X86_AVX2
-  if (HasAvx2()) {
+  if (cpu::Accelerated(cpu::Routine::kBlockShuffle)) {
     alignas(32) std::uint8_t partner[256];
     Partners(table, partner);
     PrepareAvx2(partner, control_.data());

@@ -19,22 +19,23 @@ void SwapPairs(const std::uint8_t* table, int count, std::uint8_t* bytes);
 // SwapPairs is the faster choice.
 class BlockShuffle {
  public:
-  // True when the processor has the 32-byte byte shuffles (AVX2).
+  // True when the 32-byte byte shuffles are in use (Routine::kBlockShuffle
+  // of engine/cpu_features.h).
   static bool Available();
 
   // table: a permutation of 0..255 (a full swap table). By vector
-  // operations where Available(), else as PreparePortable.
+  // operations where Available(), else byte by byte.
   void Prepare(const std::uint8_t* table);
-  void PreparePortable(const std::uint8_t* table);
   // The prepared transposition of 256 bytes, in place: by vector shuffles
-  // where Available(), else as ApplyPortable.
+  // where Available(), else the same shuffles computed byte by byte.
   void Apply(std::uint8_t* bytes) const;
-  // The same shuffles computed byte by byte.
-  void ApplyPortable(std::uint8_t* bytes) const;
   // Overwrites the prepared transposition (it follows a keyed table).
   void Wipe();
 
  private:
+  void PreparePortable(const std::uint8_t* table);
+  void ApplyPortable(std::uint8_t* bytes) const;
+
   // control_[256 * s + q], as the shuffle reads it: where output byte q
   // takes its byte from source piece s, the index within the piece in the
   // low four bits; bit 7 set (nothing) for the other pieces.

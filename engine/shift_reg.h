@@ -194,16 +194,16 @@ class TStutterShiftReg final : public TShiftReg {
   void OutputStutteredBytes(std::uint8_t* out, std::size_t count);
   // count OutputStuttered(32) calls, in order.
   void OutputStutteredWords(std::uint32_t* out, std::size_t count);
-  // Both registers' OutputStutteredBytes, their work interleaved.
+  // Both registers' OutputStutteredBytes, their work interleaved; by
+  // bit-manipulation instructions where the processor has them
+  // (Routine::kStutterPair of engine/cpu_features.h).
   static void OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* out_a, std::size_t count_a,
                                    TStutterShiftReg& b, std::uint8_t* out_b, std::size_t count_b);
-  // The same without processor-specific instructions (the paired runs use
-  // bit-manipulation instructions where the processor has them).
+
+ private:
   static void OutputStutteredBytesPortable(TStutterShiftReg& a, std::uint8_t* out_a,
                                            std::size_t count_a, TStutterShiftReg& b,
                                            std::uint8_t* out_b, std::size_t count_b);
-
- private:
   class ByteRun;
   // True when OutputStutteredBytes may skip the step-by-step calls.
   bool BytesInBulk() const { return !OnStutter && length_ >= 18 && Step() >= 8; }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "engine/cpu_features.h"
 #include "engine/shift_reg.h"
 
 namespace nimbra::engine {
@@ -142,10 +143,6 @@ class TStutterShiftReg::ByteRun {
       std::uint8_t* out_b, std::size_t count_b) {
     Paired<true>(a, out_a, count_a, b, out_b, count_b);
   }
-  static bool HasBmi() {
-    static const bool has = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    return has;
-  }
 #endif
 
  private:
@@ -229,7 +226,8 @@ void TStutterShiftReg::OutputStutteredBytes(TStutterShiftReg& a, std::uint8_t* o
                                             std::size_t count_a, TStutterShiftReg& b,
                                             std::uint8_t* out_b, std::size_t count_b) {
 #if defined(__x86_64__) || defined(__i386__)
-  if (ByteRun::HasBmi() && a.BytesInBulk() && b.BytesInBulk() && &a != &b) {
+  if (cpu::Accelerated(cpu::Routine::kStutterPair) && a.BytesInBulk() && b.BytesInBulk() &&
+      &a != &b) {
     ByteRun::PairedBmi(a, out_a, count_a, b, out_b, count_b);
     return;
   }

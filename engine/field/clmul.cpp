@@ -1,7 +1,8 @@
 #include "engine/field/clmul.h"
 
-#include <atomic>
 #include <cstring>
+
+#include "engine/cpu_features.h"
 
 namespace nimbra::engine::field {
 
@@ -36,11 +37,8 @@ u64 Spread32(u64 x) {
   return x;
 }
 
-std::atomic<bool> force_portable{false};
-
 bool UsePclmul() {
-  static const bool has = detail::CpuHasPclmul();
-  return has && !force_portable.load(std::memory_order_relaxed);
+  return cpu::Accelerated(cpu::Routine::kPolyMul);
 }
 
 }  // namespace
@@ -82,18 +80,6 @@ void PolySqr(const u64* a, std::size_t limbs, u64* out) {
   } else {
     detail::PolySqrPortable(a, limbs, out);
   }
-}
-
-const char* ClmulProvider() {
-  return UsePclmul() ? "pclmul" : "portable";
-}
-
-bool PclmulActive() {
-  return UsePclmul();
-}
-
-void ForcePortableClmul(bool portable) {
-  force_portable.store(portable, std::memory_order_relaxed);
 }
 
 }  // namespace nimbra::engine::field

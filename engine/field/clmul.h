@@ -6,7 +6,8 @@
 // Carry-less (GF(2)[x]) multiplication of polynomials held as little-endian
 // arrays of 64-bit limbs: bit j of limb i is the coefficient of x^(64i + j).
 // The processor's carry-less multiply instruction is used when it is present
-// (checked once at run time); otherwise a portable path gives the same results.
+// (engine/cpu_features.h, Routine::kPolyMul); otherwise a portable path gives
+// the same results.
 namespace nimbra::engine::field {
 
 // out[0 .. 2L-1] := a * b for two polynomials of L limbs. out must not alias.
@@ -15,16 +16,6 @@ void PolyMul(const std::uint64_t* a, const std::uint64_t* b, std::size_t limbs, 
 // out[0 .. 2L-1] := a * a (the bits of a spread to the even positions).
 void PolySqr(const std::uint64_t* a, std::size_t limbs, std::uint64_t* out);
 
-// "pclmul" or "portable": the path the two functions above take.
-const char* ClmulProvider();
-
-// True while the processor's instruction is in use (not forced off).
-bool PclmulActive();
-
-// Forces the portable path (true) or restores the automatic choice (false);
-// lets tests compare the two paths in one process.
-void ForcePortableClmul(bool portable);
-
 namespace detail {
 void PolyMulPortable(const std::uint64_t* a, const std::uint64_t* b, std::size_t limbs,
                      std::uint64_t* out);
@@ -32,7 +23,6 @@ void PolySqrPortable(const std::uint64_t* a, std::size_t limbs, std::uint64_t* o
 void PolyMulPclmul(const std::uint64_t* a, const std::uint64_t* b, std::size_t limbs,
                    std::uint64_t* out);
 void PolySqrPclmul(const std::uint64_t* a, std::size_t limbs, std::uint64_t* out);
-bool CpuHasPclmul();
 }  // namespace detail
 
 }  // namespace nimbra::engine::field

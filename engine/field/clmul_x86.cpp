@@ -1,5 +1,6 @@
 // The carry-less multiply instruction path. Everything here is compiled for
-// processors that have it and reached only after the run-time check.
+// processors that have it and reached only after the run-time check
+// (engine/cpu_features.h).
 #include <cstring>
 
 #include "engine/field/clmul.h"
@@ -14,11 +15,6 @@ namespace nimbra::engine::field::detail {
 using u64 = std::uint64_t;
 
 #if defined(NIMBRA_PCLMUL_TARGET)
-
-bool CpuHasPclmul() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("pclmul");
-}
 
 namespace {
 
@@ -81,10 +77,6 @@ NIMBRA_PCLMUL_TARGET void PolySqrPclmul(const u64* a, std::size_t limbs, u64* ou
 }
 
 #else
-
-bool CpuHasPclmul() {
-  return false;
-}
 
 void PolyMulPclmul(const u64* a, const u64* b, std::size_t limbs, u64* out) {
   PolyMulPortable(a, b, limbs, out);

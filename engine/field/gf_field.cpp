@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/cpu_features.h"
 #include "engine/field/bit_reverse.h"
 #include "engine/field/clmul.h"
 #include "engine/field/gf_kernel.h"
@@ -53,7 +54,7 @@ GFField::GFField(int n, int m)
       kernel_(PclmulKernelFor(n, m)) {}
 
 const GFKernel* GFField::Kernel() const {
-  return kernel_ != nullptr && PclmulActive() ? kernel_ : nullptr;
+  return kernel_ != nullptr && cpu::Accelerated(cpu::Routine::kFieldKernels) ? kernel_ : nullptr;
 }
 
 const GFField& GFField::For(int n, int m) {

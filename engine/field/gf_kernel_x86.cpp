@@ -1,11 +1,9 @@
 // Picks the kernel of a field for the processor at hand.
 #include "engine/field/gf_kernel_x86.h"
 
-#include <cpuid.h>
-
 #include <vector>
 
-#include "engine/field/clmul.h"
+#include "engine/cpu_features.h"
 #include "engine/field/gf_kernel.h"
 #include "engine/field/gf_quad_kernel_x86.h"
 #include "engine/field/gf_x_power_x86.h"
@@ -23,25 +21,16 @@ using x86::ReciprocalXPowerEntry;
 using x86::SplitXPowerEntry;
 using x86::TableAfterWarmUpEntry;
 
-// Bit extraction is one fast instruction from AMD family 19h and on Intel
-// processors; AMD's family 17h and earlier compute it in microcode. The
-// chains that use it are built for AVX2 too, which such processors have.
+// Bit extraction where it is one fast instruction; the chains that use it
+// are built for AVX2 too, which such processors have.
 bool HasFastExtract() {
-  static const bool fast = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2") &&
-                           !__builtin_cpu_is("amdfam17h") && !__builtin_cpu_is("amdfam15h");
-  return fast;
+  const cpu::Features& f = cpu::Probed();
+  return f.bmi2 && f.avx2 && !f.slow_bit_deposit;
 }
 
-// The 256-bit carry-less multiply of the wide squarings and products (leaf
-// 7, ECX bit 10), read from CPUID directly: the compiler's own feature list
-// leaves it out on some processors that have it.
+// The 256-bit carry-less multiply of the wide squarings and products.
 bool HasWideClmul() {
-  static const bool has = [] {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    return __builtin_cpu_supports("avx2") && __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 &&
-           (c & (1u << 10)) != 0;
-  }();
-  return has;
+  return cpu::Probed().vpclmul;
 }
 
 // The share of roots that balances the two chains (measured): the 256-bit
@@ -117,18 +106,10 @@ const std::vector<const GFKernel*>& VariantsFor() {
   return variants;
 }
 
-// The kernels are built for AVX2; processors without it multiply through
-// the generic carry-less path.
-bool HasKernelInstructions() {
-  static const bool has = detail::CpuHasPclmul() && __builtin_cpu_supports("sse4.1") &&
-                          __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2");
-  return has;
-}
-
 }  // namespace
 
 std::vector<const GFKernel*> PclmulKernelVariants(int n, int m) {
-  if (!HasKernelInstructions()) return {};
+  if (!cpu::Supported(cpu::Routine::kFieldKernels)) return {};
   switch (n) {
     case 87:
       if (m == 74) return VariantsFor<87, 13>();

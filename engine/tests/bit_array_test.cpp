@@ -10,6 +10,7 @@
 #include "engine/bit_queue.h"
 #include "engine/crc32.h"
 #include "engine/errors.h"
+#include "engine/tests/every_path.h"
 #include "engine/tests/message_of.h"
 
 using namespace nimbra::engine;
@@ -181,58 +182,62 @@ TEST(BitQueue, LimitsEventsAndCheckOrder) {
 }
 
 TEST(CRC32, StandardValuesAndPieces) {
-  const char* check = "123456789";
-  EXPECT_EQ(TCRC32::Of(9, check), 0xCBF43926u);
-  EXPECT_EQ(TCRC32::Of(0, nullptr), 0u);
-  TCRC32 digest(9, check);
-  EXPECT_EQ(digest.Digest(), 0xCBF43926u);
-  std::uint32_t crc = 0xFFFFFFFFu;
-  digest.Update(crc, 4, check);
-  digest.Update(crc, 5, check + 4);
-  EXPECT_EQ(crc ^ 0xFFFFFFFFu, 0xCBF43926u);
-  const auto& table = CRCTable();
-  EXPECT_EQ(table[1], 0x77073096u);
-  EXPECT_EQ(table[128], 0xEDB88320u);
-  EXPECT_EQ(table[255], 0x2D02EF8Du);
-  // The bulk update equals the one-lookup-per-byte recurrence.
-  std::vector<std::uint8_t> data(1000);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 11);
-  std::uint32_t slow = 0x12345678;
-  for (auto b : data) slow = table[(slow ^ b) & 0xFF] ^ (slow >> 8);
-  EXPECT_EQ(TCRC32::UpdateCRC(0x12345678, data.size(), data.data()), slow);
-  EXPECT_THROW(TCRC32::UpdateCRC(0, 5, nullptr), ECRC32IllegalDataAccess);
+  test::OnEveryPath([] {
+    const char* check = "123456789";
+    EXPECT_EQ(TCRC32::Of(9, check), 0xCBF43926u);
+    EXPECT_EQ(TCRC32::Of(0, nullptr), 0u);
+    TCRC32 digest(9, check);
+    EXPECT_EQ(digest.Digest(), 0xCBF43926u);
+    std::uint32_t crc = 0xFFFFFFFFu;
+    digest.Update(crc, 4, check);
+    digest.Update(crc, 5, check + 4);
+    EXPECT_EQ(crc ^ 0xFFFFFFFFu, 0xCBF43926u);
+    const auto& table = CRCTable();
+    EXPECT_EQ(table[1], 0x77073096u);
+    EXPECT_EQ(table[128], 0xEDB88320u);
+    EXPECT_EQ(table[255], 0x2D02EF8Du);
+    // The bulk update equals the one-lookup-per-byte recurrence.
+    std::vector<std::uint8_t> data(1000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    std::uint32_t slow = 0x12345678;
+    for (auto b : data) slow = table[(slow ^ b) & 0xFF] ^ (slow >> 8);
+    EXPECT_EQ(TCRC32::UpdateCRC(0x12345678, data.size(), data.data()), slow);
+    EXPECT_THROW(TCRC32::UpdateCRC(0, 5, nullptr), ECRC32IllegalDataAccess);
+  });
 }
 
 // The folded bulk path (64 bytes and more) against the byte recurrence, for
 // every length around its 16- and 64-byte boundaries, odd start addresses and
 // arbitrary running values.
 TEST(CRC32, BulkUpdateMatchesTheByteRecurrenceAtEveryLengthAndAlignment) {
-  const auto& table = CRCTable();
-  std::vector<std::uint8_t> data(700);
-  std::uint32_t x = 2463534242u;
-  for (auto& b : data) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<std::uint8_t>(x);
-  }
-  for (std::size_t offset : {0u, 1u, 7u}) {
-    for (std::size_t length = 0; length + offset <= 300; ++length) {
-      const auto start = static_cast<std::uint32_t>(length * 0x9E3779B9u);
-      std::uint32_t slow = start;
-      for (std::size_t i = 0; i < length; ++i) {
-        slow = table[(slow ^ data[offset + i]) & 0xFF] ^ (slow >> 8);
-      }
-      ASSERT_EQ(TCRC32::UpdateCRC(start, length, data.data() + offset), slow)
-          << "length " << length << " offset " << offset;
+  test::OnEveryPath([] {
+    const auto& table = CRCTable();
+    std::vector<std::uint8_t> data(700);
+    std::uint32_t x = 2463534242u;
+    for (auto& b : data) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      b = static_cast<std::uint8_t>(x);
     }
-  }
-  // Pieces of any size chain to the whole.
-  std::uint32_t pieces = 0xFFFFFFFFu;
-  for (std::size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 97 + 1) {
-    pieces = TCRC32::UpdateCRC(pieces, std::min(step, data.size() - at), data.data() + at);
-  }
-  EXPECT_EQ(pieces ^ 0xFFFFFFFFu, TCRC32::Of(data.size(), data.data()));
+    for (std::size_t offset : {0u, 1u, 7u}) {
+      for (std::size_t length = 0; length + offset <= 300; ++length) {
+        const auto start = static_cast<std::uint32_t>(length * 0x9E3779B9u);
+        std::uint32_t slow = start;
+        for (std::size_t i = 0; i < length; ++i) {
+          slow = table[(slow ^ data[offset + i]) & 0xFF] ^ (slow >> 8);
+        }
+        ASSERT_EQ(TCRC32::UpdateCRC(start, length, data.data() + offset), slow)
+            << "length " << length << " offset " << offset;
+      }
+    }
+    // Pieces of any size chain to the whole.
+    std::uint32_t pieces = 0xFFFFFFFFu;
+    for (std::size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 97 + 1) {
+      pieces = TCRC32::UpdateCRC(pieces, std::min(step, data.size() - at), data.data() + at);
+    }
+    EXPECT_EQ(pieces ^ 0xFFFFFFFFu, TCRC32::Of(data.size(), data.data()));
+  });
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "engine/field/clmul.h"
+#include "engine/cpu_features.h"
 #include "engine/field/gf_expo.h"
 #include "engine/field/gf_kernel.h"
 #include "engine/generator_sizes.h"
@@ -43,7 +43,7 @@ TEST_P(FieldBySize, ClockedRegisterStepsLikeTheEngineRegister) {
 
 TEST_P(FieldBySize, MultiplyMatchesRegisterClocking) {
   for (bool portable : {false, true}) {
-    field::ForcePortableClmul(portable);
+    cpu::ForcePortable(portable);
     for (int i = 0; i < 4; ++i) {
       const Words a = literal::Random(n(), rng), b = literal::Random(n(), rng);
       Words r(a.size());
@@ -51,7 +51,7 @@ TEST_P(FieldBySize, MultiplyMatchesRegisterClocking) {
       EXPECT_EQ(r, literal::Multiply(n(), m(), a, b)) << "portable=" << portable;
     }
   }
-  field::ForcePortableClmul(false);
+  cpu::ForcePortable(false);
 }
 
 TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
@@ -71,7 +71,7 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
   // processor can run (they square, shift and multiply on registers of
   // different widths).
   auto run = [&](const field::GFKernel* kernel) {
-    field::ForcePortableClmul(kernel == nullptr);
+    cpu::ForcePortable(kernel == nullptr);
     std::vector<field::Poly> out;
     for (const auto& a : inputs) {
       for (int count : {1, 7}) {
@@ -109,7 +109,7 @@ TEST_P(FieldBySize, KernelOperationsMatchThePortablePath) {
         out.push_back(r);
       }
     }
-    field::ForcePortableClmul(false);
+    cpu::ForcePortable(false);
     return out;
   };
   const auto expected = run(nullptr);
@@ -185,9 +185,9 @@ TEST_P(FieldBySize, PowerOfXAgreesAcrossTheExponentRange) {
   for (const field::Poly& e : exponents) {
     Words words(static_cast<std::size_t>(literal::WordCount(n()))), portable(words.size());
     f().ToWords(e.data(), words.data());
-    field::ForcePortableClmul(true);
+    cpu::ForcePortable(true);
     field::PowerOfXWords(f(), words.data(), portable.data());
-    field::ForcePortableClmul(false);
+    cpu::ForcePortable(false);
     for (std::size_t k = 0; k < kernels.size(); ++k) {
       field::Poly r(limbs);
       kernels[k]->x_power(r.data(), e.data(), limbs);
@@ -217,12 +217,12 @@ TEST_P(FieldBySize, PowerMatchesRegisterClocking) {
     const Words e = literal::Random(n(), rng), b = literal::Random(n(), rng);
     const Words expected = literal::Power(n(), m(), e, b);
     for (bool portable : {false, true}) {
-      field::ForcePortableClmul(portable);
+      cpu::ForcePortable(portable);
       Words r(e.size());
       field::PowerWords(f(), e.data(), b.data(), r.data());
       EXPECT_EQ(r, expected) << "portable=" << portable;
     }
-    field::ForcePortableClmul(false);
+    cpu::ForcePortable(false);
   }
 }
 
@@ -263,9 +263,9 @@ TEST(FieldLayout, PowersOfXKeepTheirValuesOverManyCalls) {
     Words fast(e.size()), portable(e.size());
     field::PowerOfXWords(f, e.data(), fast.data());
     if (i < 1000 && i % 100 != 0) continue;  // the portable path is slow: sample it before
-    field::ForcePortableClmul(true);
+    cpu::ForcePortable(true);
     field::PowerOfXWords(f, e.data(), portable.data());
-    field::ForcePortableClmul(false);
+    cpu::ForcePortable(false);
     ASSERT_EQ(fast, portable) << "call " << i;
   }
 }

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/field/clmul.h"
+#include "engine/cpu_features.h"
 #include "engine/field/gf_expo.h"
 #include "engine/field/gf_kernel.h"
 #include "engine/generator_sizes.h"
@@ -79,7 +79,7 @@ TEST_P(AgainstOpenSsl, ProductsAndPowersAgreeOnEveryPath) {
   for (const auto& [a, b] : operands) {
     const Poly product = Mul(a, b), power = Exp(a, b), x_power = Exp(x, b);
     // The portable path, through the field's public operations.
-    field::ForcePortableClmul(true);
+    cpu::ForcePortable(true);
     Poly r(a.size());
     f().Mul(r.data(), a.data(), b.data());
     EXPECT_EQ(r, product);
@@ -92,7 +92,7 @@ TEST_P(AgainstOpenSsl, ProductsAndPowersAgreeOnEveryPath) {
     field::PowerOfXWords(f(), ew.data(), rw.data());
     f().FromWords(rw.data(), r.data());
     EXPECT_EQ(r, x_power);
-    field::ForcePortableClmul(false);
+    cpu::ForcePortable(false);
     // Every kernel this processor can run.
     for (std::size_t k = 0; k < kernels.size(); ++k) {
       kernels[k]->mul(r.data(), a.data(), b.data());

@@ -14,6 +14,7 @@
 #include "engine/mixture_generator.h"
 #include "engine/shift_reg.h"
 #include "engine/swap_table.h"
+#include "engine/tests/every_path.h"
 #include "literal_engine.h"
 
 using namespace nimbra::engine;
@@ -69,36 +70,36 @@ TEST(StutterRuns, BytesAndWordsMatchSingleCalls) {
 }
 
 TEST(StutterRuns, PairedRunsMatchSeparateRunsAndHandlersSeeEveryStutter) {
-  std::mt19937 rng(32);
-  for (int round = 0; round < 40; ++round) {
-    const auto& sa = kGeneratorSizeTable[rng() % 7];
-    const auto& sb = kGeneratorSizeTable[rng() % 7];
-    TStutterShiftReg a(sa.length, sa.mid_tap), b(sb.length, sb.mid_tap);
-    literal::StutterReg la(sa.length, sa.mid_tap), lb(sb.length, sb.mid_tap);
-    const TCustomBitArray state_a = RandomState(rng, sa.length, round % 3 == 0);
-    const TCustomBitArray state_b = RandomState(rng, sb.length, round % 3 == 1);
-    a.LoadState(state_a);
-    b.LoadState(state_b);
-    for (int i = 0; i < sa.length; ++i) la.bits()[i] = static_cast<std::uint8_t>(state_a.GetBit(i));
-    for (int i = 0; i < sb.length; ++i) lb.bits()[i] = static_cast<std::uint8_t>(state_b.GetBit(i));
-    // A handler makes the register take its step-by-step path.
-    int fired = 0;
-    if (round % 3 == 2) b.OnStutter = [&fired](TStutterShiftReg&) { ++fired; };
-    const std::size_t na = rng() % 2100, nb = rng() % 2100;
-    std::vector<std::uint8_t> out_a(na), out_b(nb);
-    // The processor-specific loop where there is one, and the portable one.
-    if (round % 2 == 0)
+  test::OnEveryPath([] {
+    std::mt19937 rng(32);
+    for (int round = 0; round < 40; ++round) {
+      const auto& sa = kGeneratorSizeTable[rng() % 7];
+      const auto& sb = kGeneratorSizeTable[rng() % 7];
+      TStutterShiftReg a(sa.length, sa.mid_tap), b(sb.length, sb.mid_tap);
+      literal::StutterReg la(sa.length, sa.mid_tap), lb(sb.length, sb.mid_tap);
+      const TCustomBitArray state_a = RandomState(rng, sa.length, round % 3 == 0);
+      const TCustomBitArray state_b = RandomState(rng, sb.length, round % 3 == 1);
+      a.LoadState(state_a);
+      b.LoadState(state_b);
+      for (int i = 0; i < sa.length; ++i)
+        la.bits()[i] = static_cast<std::uint8_t>(state_a.GetBit(i));
+      for (int i = 0; i < sb.length; ++i)
+        lb.bits()[i] = static_cast<std::uint8_t>(state_b.GetBit(i));
+      // A handler makes the register take its step-by-step path.
+      int fired = 0;
+      if (round % 3 == 2) b.OnStutter = [&fired](TStutterShiftReg&) { ++fired; };
+      const std::size_t na = rng() % 2100, nb = rng() % 2100;
+      std::vector<std::uint8_t> out_a(na), out_b(nb);
       TStutterShiftReg::OutputStutteredBytes(a, out_a.data(), na, b, out_b.data(), nb);
-    else
-      TStutterShiftReg::OutputStutteredBytesPortable(a, out_a.data(), na, b, out_b.data(), nb);
-    for (std::size_t i = 0; i < na; ++i) ASSERT_EQ(out_a[i], la.OutputStuttered(8) & 0xFF);
-    for (std::size_t i = 0; i < nb; ++i) ASSERT_EQ(out_b[i], lb.OutputStuttered(8) & 0xFF);
-    if (b.OnStutter) {
-      EXPECT_EQ(fired, lb.stutters);
+      for (std::size_t i = 0; i < na; ++i) ASSERT_EQ(out_a[i], la.OutputStuttered(8) & 0xFF);
+      for (std::size_t i = 0; i < nb; ++i) ASSERT_EQ(out_b[i], lb.OutputStuttered(8) & 0xFF);
+      if (b.OnStutter) {
+        EXPECT_EQ(fired, lb.stutters);
+      }
+      EXPECT_EQ(a.OutputStuttered(32), la.OutputStuttered(32));
+      EXPECT_EQ(b.OutputStuttered(32), lb.OutputStuttered(32));
     }
-    EXPECT_EQ(a.OutputStuttered(32), la.OutputStuttered(32));
-    EXPECT_EQ(b.OutputStuttered(32), lb.OutputStuttered(32));
-  }
+  });
 }
 
 // Bit i of the result comes from b where bit i of sel is 1, else from a.
@@ -118,37 +119,34 @@ std::vector<std::uint8_t> MergeBitByBit(const std::vector<std::uint32_t>& sel,
 }
 
 TEST(KeystreamRuns, MergeAndInterleaveMatchTheirDefinitions) {
-  std::mt19937 rng(33);
-  for (std::size_t count : {1, 2, 3, 4, 5, 31, 64, 255, 256}) {
-    for (int round = 0; round < 6; ++round) {
-      std::vector<std::uint32_t> sel(count / 4 + 3), a(count / 4 + 3), b(count / 4 + 3);
-      // Dense, sparse and random selections.
-      for (auto& w : sel)
-        w = round == 0 ? ~0u : round == 1 ? 0u : static_cast<std::uint32_t>(rng());
-      for (auto& w : a) w = static_cast<std::uint32_t>(rng());
-      for (auto& w : b) w = static_cast<std::uint32_t>(rng());
-      const auto expected = MergeBitByBit(sel, a, b, count);
-      std::vector<std::uint8_t> fast(count), portable(count);
-      bit_merge::MergeBytes(fast.data(), sel.data(), a.data(), b.data(), count);
-      bit_merge::MergeBytesPortable(portable.data(), sel.data(), a.data(), b.data(), count);
-      ASSERT_EQ(fast, expected) << count;
-      ASSERT_EQ(portable, expected) << count;
+  test::OnEveryPath([] {
+    std::mt19937 rng(33);
+    for (std::size_t count : {1, 2, 3, 4, 5, 31, 64, 255, 256}) {
+      for (int round = 0; round < 6; ++round) {
+        std::vector<std::uint32_t> sel(count / 4 + 3), a(count / 4 + 3), b(count / 4 + 3);
+        // Dense, sparse and random selections.
+        for (auto& w : sel)
+          w = round == 0 ? ~0u : round == 1 ? 0u : static_cast<std::uint32_t>(rng());
+        for (auto& w : a) w = static_cast<std::uint32_t>(rng());
+        for (auto& w : b) w = static_cast<std::uint32_t>(rng());
+        const auto expected = MergeBitByBit(sel, a, b, count);
+        std::vector<std::uint8_t> merged(count);
+        bit_merge::MergeBytes(merged.data(), sel.data(), a.data(), b.data(), count);
+        ASSERT_EQ(merged, expected) << count;
 
-      std::vector<std::uint8_t> from2(count + 8), from3(count + 8), data(count);
-      for (auto& x : from2) x = static_cast<std::uint8_t>(rng());
-      for (auto& x : from3) x = static_cast<std::uint8_t>(rng());
-      for (auto& x : data) x = static_cast<std::uint8_t>(rng());
-      auto want = data;
-      for (std::size_t i = 0, j2 = 0, j3 = 0; i < count; ++i)
-        want[i] ^= ((sel[i / 32] >> (i % 32)) & 1) ? from3[j3++] : from2[j2++];
-      auto got = data, got_portable = data;
-      interleave::XorInterleaved(got.data(), sel.data(), from2.data(), from3.data(), count);
-      interleave::XorInterleavedPortable(got_portable.data(), sel.data(), from2.data(),
-                                         from3.data(), count);
-      ASSERT_EQ(got, want) << count;
-      ASSERT_EQ(got_portable, want) << count;
+        std::vector<std::uint8_t> from2(count + 8), from3(count + 8), data(count);
+        for (auto& x : from2) x = static_cast<std::uint8_t>(rng());
+        for (auto& x : from3) x = static_cast<std::uint8_t>(rng());
+        for (auto& x : data) x = static_cast<std::uint8_t>(rng());
+        auto want = data;
+        for (std::size_t i = 0, j2 = 0, j3 = 0; i < count; ++i)
+          want[i] ^= ((sel[i / 32] >> (i % 32)) & 1) ? from3[j3++] : from2[j2++];
+        auto got = data;
+        interleave::XorInterleaved(got.data(), sel.data(), from2.data(), from3.data(), count);
+        ASSERT_EQ(got, want) << count;
+      }
     }
-  }
+  });
 }
 
 TEST(KeystreamRuns, RemainderWithoutDivisionIsExact) {

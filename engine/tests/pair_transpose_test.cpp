@@ -10,6 +10,9 @@
 #include <numeric>
 #include <random>
 
+#include "engine/tests/every_path.h"
+
+using namespace nimbra::engine;
 using namespace nimbra::engine::transpose;
 
 namespace {
@@ -49,21 +52,20 @@ TEST(BlockShuffle, EveryPathMatchesThePairSwaps) {
     for (auto& b : data) b = static_cast<std::uint8_t>(rng());
     auto want = data;
     SwapPairs(table.data(), 256, want.data());
-    for (int prepare = 0; prepare < 2; ++prepare) {
+    // Prepared on either path and applied on either path.
+    for (bool portable_prepare : {false, true}) {
       BlockShuffle shuffle;
-      if (prepare == 0)
-        shuffle.Prepare(table.data());
-      else
-        shuffle.PreparePortable(table.data());
-      auto fast = data, portable = data;
-      shuffle.Apply(fast.data());
-      shuffle.ApplyPortable(portable.data());
-      ASSERT_EQ(fast, want) << "prepare path " << prepare;
-      ASSERT_EQ(portable, want) << "prepare path " << prepare;
-      // A prepared shuffle serves any number of blocks; the pairs are
-      // disjoint, so a second pass restores the data.
-      shuffle.Apply(fast.data());
-      ASSERT_EQ(fast, data);
+      cpu::ForcePortable(portable_prepare);
+      shuffle.Prepare(table.data());
+      test::OnEveryPath([&] {
+        auto shuffled = data;
+        shuffle.Apply(shuffled.data());
+        ASSERT_EQ(shuffled, want) << "portable prepare " << portable_prepare;
+        // A prepared shuffle serves any number of blocks; the pairs are
+        // disjoint, so a second pass restores the data.
+        shuffle.Apply(shuffled.data());
+        ASSERT_EQ(shuffled, data);
+      });
     }
   }
 }

@@ -3,7 +3,7 @@
 // also reports its throughput as a multiple of RC4's (counter x_RC4, from
 // processor time, when RC4 ran first).
 
-#include "engine/combiner.h"
+#include "engine/keystream/combiner.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace {
 

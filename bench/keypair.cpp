@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace {
 

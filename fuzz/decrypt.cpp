@@ -6,7 +6,7 @@
 
 #include "core/error.h"
 #include "core/stream.h"
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace {
 

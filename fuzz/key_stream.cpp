@@ -7,7 +7,7 @@
 
 #include "core/stream.h"
 #include "engine/errors.h"
-#include "engine/key.h"
+#include "engine/keys/key.h"
 
 using namespace nimbra::engine;
 

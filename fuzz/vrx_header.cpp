@@ -1,7 +1,7 @@
 // Every header class loads arbitrary bytes or fails with an engine or
 // stream error, never reading or seeking outside the input.
 
-#include "engine/vrx_header.h"
+#include "engine/keys/vrx_header.h"
 
 #include <cstddef>
 #include <cstdint>

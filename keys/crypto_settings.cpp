@@ -1,5 +1,5 @@
 #include "core/strings.h"
-#include "engine/entropy.h"
+#include "engine/entropy/entropy.h"
 #include "keys/keys_db.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/product_location.h"

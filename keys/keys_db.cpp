@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/sha1.h"
-#include "engine/secret_key.h"
+#include "engine/keys/secret_key.h"
 #include "keys/key_schema.h"
 #include "keys/old_key_import.h"
 #include "keys/sqlite_db.h"

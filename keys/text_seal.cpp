@@ -4,7 +4,7 @@
 
 #include "core/hex.h"
 #include "core/sha1.h"
-#include "engine/secret_key.h"
+#include "engine/keys/secret_key.h"
 #include "keys/letters.h"
 
 namespace nimbra::keys {

@@ -11,7 +11,7 @@
 namespace nimbra::keys {
 
 // Texts sealed for the users file: the text protected under a pass phrase
-// (see engine/secret_key.h) and written in the letter form, the first letter
+// (see engine/keys/secret_key.h) and written in the letter form, the first letter
 // text followed by the second (both of one length).
 std::string SealText(std::string_view text, std::string_view passphrase);
 // The sealed text back; nullopt for a text that is not a letter form of a

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "engine/entropy.h"
-#include "engine/mouse_capture.h"
-#include "engine/random_gen.h"
+#include "engine/entropy/entropy.h"
+#include "engine/entropy/mouse_capture.h"
+#include "engine/entropy/random_gen.h"
 #include "ui/form.h"
 #include "ui/ui.h"
 

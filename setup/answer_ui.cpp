@@ -2,7 +2,7 @@
 
 #include "core/hex.h"
 #include "core/strings.h"
-#include "engine/entropy.h"
+#include "engine/entropy/entropy.h"
 
 namespace nimbra::setup {
 

@@ -5,9 +5,9 @@
 #include "app/nimbra-engine/engine_commands.h"
 #include "app/nimbra-engine/keyed_options.h"
 #include "core/stream.h"
-#include "engine/combiner.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine_tool {
 

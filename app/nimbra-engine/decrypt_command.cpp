@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "app/nimbra-engine/crypto_commands.h"
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace nimbra::engine_tool {
 

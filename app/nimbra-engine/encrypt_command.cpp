@@ -5,8 +5,8 @@
 
 #include "app/nimbra-engine/crypto_commands.h"
 #include "core/hex.h"
-#include "engine/entropy.h"
-#include "engine/vrx_crypto.h"
+#include "engine/entropy/entropy.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace nimbra::engine_tool {
 

@@ -6,8 +6,8 @@
 
 #include "app/nimbra-engine/crypto_commands.h"
 #include "engine/bit_array.h"
-#include "engine/expo.h"
-#include "engine/generator_sizes.h"
+#include "engine/field/expo.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace nimbra::engine_tool {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "core/hex.h"
-#include "engine/key.h"
+#include "engine/keys/key.h"
 
 namespace nimbra::engine_tool {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/nimbra-engine/crypto_commands.h"
-#include "engine/generator_sizes.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace nimbra::engine {
 class TKey;

@@ -6,7 +6,7 @@
 
 #include "app/nimbra-engine/crypto_commands.h"
 #include "core/hex.h"
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace nimbra::engine_tool {
 

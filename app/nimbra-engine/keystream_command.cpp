@@ -6,8 +6,8 @@
 #include "app/nimbra-engine/keyed_options.h"
 #include "core/hex.h"
 #include "core/stream.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine_tool {
 

@@ -5,7 +5,7 @@
 
 #include "app/nimbra-engine/crypto_commands.h"
 #include "core/hex.h"
-#include "engine/random_gen.h"
+#include "engine/entropy/random_gen.h"
 
 namespace nimbra::engine_tool {
 

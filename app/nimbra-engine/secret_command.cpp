@@ -6,7 +6,7 @@
 #include "app/nimbra-engine/engine_commands.h"
 #include "core/hex.h"
 #include "core/stream.h"
-#include "engine/secret_key.h"
+#include "engine/keys/secret_key.h"
 
 namespace nimbra::engine_tool {
 

@@ -5,10 +5,10 @@
 
 #include <random>
 
-#include "engine/combiner.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
-#include "engine/shift_reg.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/mixture_generator.h"
+#include "engine/keystream/shift_reg.h"
 #include "literal_engine.h"
 
 using namespace nimbra::engine;

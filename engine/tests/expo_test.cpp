@@ -1,18 +1,18 @@
 // Power tables, chunking and the exponentiation front.
 
-#include "engine/expo.h"
+#include "engine/field/expo.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "engine/chunk_array.h"
 #include "engine/errors.h"
-#include "engine/gf_multiplier.h"
-#include "engine/hyper_square.h"
-#include "engine/power_table.h"
+#include "engine/field/chunk_array.h"
+#include "engine/field/gf_multiplier.h"
+#include "engine/field/hyper_square.h"
+#include "engine/field/power_table.h"
+#include "engine/keys/vrx_header.h"
 #include "engine/tests/gf_literal.h"
-#include "engine/vrx_header.h"
 
 namespace nimbra::engine {
 namespace {

@@ -4,12 +4,12 @@
 #include <random>
 #include <string>
 
-#include "engine/combiner.h"
 #include "engine/errors.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
-#include "engine/shift_reg.h"
-#include "engine/swap_table.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/mixture_generator.h"
+#include "engine/keystream/shift_reg.h"
+#include "engine/keystream/swap_table.h"
 #include "engine/tests/message_of.h"
 
 using namespace nimbra::engine;

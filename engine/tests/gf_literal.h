@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/field/gf_expo.h"
-#include "engine/shift_reg.h"
+#include "engine/keystream/shift_reg.h"
 
 namespace nimbra::engine::literal {
 

@@ -12,7 +12,7 @@
 #include "engine/cpu_features.h"
 #include "engine/field/gf_expo.h"
 #include "engine/field/gf_kernel.h"
-#include "engine/generator_sizes.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace nimbra::engine {
 namespace {

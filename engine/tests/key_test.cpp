@@ -1,4 +1,4 @@
-#include "engine/key.h"
+#include "engine/keys/key.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "engine/keys/vrx_header.h"
 #include "engine/tests/message_of.h"
-#include "engine/vrx_header.h"
 
 using namespace nimbra::engine;
 using nimbra::MemoryStream;

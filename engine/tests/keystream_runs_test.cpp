@@ -7,13 +7,13 @@
 #include <random>
 #include <vector>
 
-#include "engine/bit_merge.h"
-#include "engine/byte_interleave.h"
-#include "engine/combiner.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
-#include "engine/shift_reg.h"
-#include "engine/swap_table.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/bit_merge.h"
+#include "engine/keystream/byte_interleave.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/mixture_generator.h"
+#include "engine/keystream/shift_reg.h"
+#include "engine/keystream/swap_table.h"
 #include "engine/tests/every_path.h"
 #include "literal_engine.h"
 

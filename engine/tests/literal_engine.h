@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/generator_sizes.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace literal {
 

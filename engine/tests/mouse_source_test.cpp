@@ -1,13 +1,13 @@
 // The mouse-fed random source, its hook on a control and the capture dialog
 // the crypto component shows when bits run short.
 
-#include "engine/mouse_source.h"
+#include "engine/entropy/mouse_source.h"
 
 #include <gtest/gtest.h>
 
+#include "engine/entropy/mouse_capture.h"
 #include "engine/errors.h"
-#include "engine/mouse_capture.h"
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 namespace nimbra::engine {
 namespace {

@@ -1,7 +1,7 @@
 // The block transposition by byte shuffles against the pair-by-pair swaps,
 // through both the vector and the byte-by-byte paths.
 
-#include "engine/pair_transpose.h"
+#include "engine/keystream/pair_transpose.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The seeded pseudo-random byte generator and the cursor entropy pool.
 
-#include "engine/random_gen.h"
+#include "engine/entropy/random_gen.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "core/sha1.h"
-#include "engine/entropy.h"
+#include "engine/entropy/entropy.h"
 #include "engine/errors.h"
 
 namespace nimbra::engine {

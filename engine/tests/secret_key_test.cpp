@@ -1,4 +1,4 @@
-#include "engine/secret_key.h"
+#include "engine/keys/secret_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The crypto component: settings, key pairs and the exchange of ciphertexts.
 
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "engine/errors.h"
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/tests/fake_ui.h"
 #include "platform/fixture.h"

@@ -1,4 +1,4 @@
-#include "engine/shift_reg.h"
+#include "engine/keystream/shift_reg.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "core/stream.h"
-#include "engine/combiner.h"
-#include "engine/generator_sizes.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
-#include "engine/mouse_capture.h"
-#include "engine/mouse_source.h"
-#include "engine/random_gen.h"
-#include "engine/vrx_header.h"
+#include "engine/entropy/mouse_capture.h"
+#include "engine/entropy/mouse_source.h"
+#include "engine/entropy/random_gen.h"
+#include "engine/keys/key.h"
+#include "engine/keys/vrx_header.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/generator_sizes.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

@@ -1,14 +1,14 @@
-#include "engine/secret_key.h"
+#include "engine/keys/secret_key.h"
 
 #include <openssl/rand.h>
 
 #include <cstring>
 
 #include "core/sha1.h"
-#include "engine/combiner.h"
 #include "engine/errors.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/combiner.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

@@ -1,11 +1,11 @@
-#include "engine/mixture_generator.h"
+#include "engine/keystream/mixture_generator.h"
 
 #include <algorithm>
 
 #include "core/secret_buffer.h"
-#include "engine/bit_merge.h"
 #include "engine/errors.h"
-#include "engine/key.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/bit_merge.h"
 
 namespace nimbra::engine {
 

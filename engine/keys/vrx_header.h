@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/stream.h"
-#include "engine/generator_sizes.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace nimbra::engine {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/generator_sizes.h"
-#include "engine/shift_reg.h"
+#include "engine/keystream/generator_sizes.h"
+#include "engine/keystream/shift_reg.h"
 
 namespace nimbra::engine {
 

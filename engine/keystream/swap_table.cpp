@@ -1,9 +1,9 @@
-#include "engine/swap_table.h"
+#include "engine/keystream/swap_table.h"
 
 #include <utility>
 
 #include "core/secret_buffer.h"
-#include "engine/mixture_generator.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/chunk_array.h"
+#include "engine/field/chunk_array.h"
 
 #include "engine/field/gf_expo.h"
 

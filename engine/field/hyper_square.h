@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/power_table.h"
+#include "engine/field/power_table.h"
 
 namespace nimbra::engine {
 

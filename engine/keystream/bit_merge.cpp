@@ -1,4 +1,4 @@
-#include "engine/bit_merge.h"
+#include "engine/keystream/bit_merge.h"
 
 #include <cstring>
 

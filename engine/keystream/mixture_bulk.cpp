@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/bit_merge.h"
-#include "engine/byte_interleave.h"
-#include "engine/mixture_generator.h"
+#include "engine/keystream/bit_merge.h"
+#include "engine/keystream/byte_interleave.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/expo.h"
+#include "engine/field/expo.h"
 
 #include "engine/errors.h"
 #include "engine/field/gf_expo.h"

@@ -1,4 +1,4 @@
-#include "engine/hyper_square.h"
+#include "engine/field/hyper_square.h"
 
 #include <cstdio>
 #include <cstring>

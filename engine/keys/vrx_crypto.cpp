@@ -1,4 +1,4 @@
-#include "engine/vrx_crypto.h"
+#include "engine/keys/vrx_crypto.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <array>
 
 #include "engine/errors.h"
-#include "engine/expo.h"
+#include "engine/field/expo.h"
 #include "engine/field/gf_expo.h"
 
 namespace nimbra::engine {

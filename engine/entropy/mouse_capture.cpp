@@ -1,4 +1,4 @@
-#include "engine/mouse_capture.h"
+#include "engine/entropy/mouse_capture.h"
 
 namespace nimbra::engine {
 

@@ -8,8 +8,8 @@
 
 #include "core/stream.h"
 #include "engine/crc32.h"
-#include "engine/pair_transpose.h"
-#include "engine/swap_table.h"
+#include "engine/keystream/pair_transpose.h"
+#include "engine/keystream/swap_table.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/gf_multiplier.h"
+#include "engine/field/gf_multiplier.h"
 
 #include "engine/field/gf_expo.h"
 

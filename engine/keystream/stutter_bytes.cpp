@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "engine/cpu_features.h"
-#include "engine/shift_reg.h"
+#include "engine/keystream/shift_reg.h"
 
 namespace nimbra::engine {
 

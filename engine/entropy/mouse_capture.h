@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/mouse_source.h"
+#include "engine/entropy/mouse_source.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/pair_transpose.h"
+#include "engine/keystream/pair_transpose.h"
 
 #include <cstring>
 #include <utility>

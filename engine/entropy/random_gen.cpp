@@ -1,11 +1,11 @@
-#include "engine/random_gen.h"
+#include "engine/entropy/random_gen.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/errors.h"
-#include "engine/key.h"
-#include "engine/mixture_generator.h"
+#include "engine/keys/key.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

@@ -8,7 +8,7 @@
 
 #include "core/stream.h"
 #include "engine/bit_array.h"
-#include "engine/generator_sizes.h"
+#include "engine/keystream/generator_sizes.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/mouse_source.h"
+#include "engine/entropy/mouse_source.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/entropy.h"
+#include "engine/entropy/entropy.h"
 
 #include <sys/random.h>
 

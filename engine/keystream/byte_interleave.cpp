@@ -1,9 +1,9 @@
-#include "engine/byte_interleave.h"
+#include "engine/keystream/byte_interleave.h"
 
 #include <array>
 
-#include "engine/bit_merge.h"
 #include "engine/cpu_features.h"
+#include "engine/keystream/bit_merge.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

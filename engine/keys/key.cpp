@@ -1,10 +1,10 @@
-#include "engine/key.h"
+#include "engine/keys/key.h"
 
 #include <cstdio>
 
 #include "engine/crc32.h"
 #include "engine/errors.h"
-#include "engine/vrx_header.h"
+#include "engine/keys/vrx_header.h"
 
 namespace nimbra::engine {
 

@@ -1,10 +1,10 @@
-#include "engine/power_table.h"
+#include "engine/field/power_table.h"
 
 #include <cstring>
 
 #include "engine/errors.h"
 #include "engine/field/gf_expo.h"
-#include "engine/vrx_header.h"
+#include "engine/keys/vrx_header.h"
 
 namespace nimbra::engine {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/field/gf_field.h"
-#include "engine/shift_reg.h"
+#include "engine/keystream/shift_reg.h"
 
 namespace nimbra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/vrx_header.h"
+#include "engine/keys/vrx_header.h"
 
 #include <cstring>
 

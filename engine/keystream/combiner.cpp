@@ -1,4 +1,4 @@
-#include "engine/combiner.h"
+#include "engine/keystream/combiner.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 
 #include "core/secret_buffer.h"
 #include "engine/errors.h"
-#include "engine/mixture_generator.h"
+#include "engine/keystream/mixture_generator.h"
 
 namespace nimbra::engine {
 

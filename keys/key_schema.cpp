@@ -1,8 +1,6 @@
 #include "keys/key_schema.h"
 
-#include <array>
 
-#include "core/strings.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
 
@@ -10,59 +8,17 @@ namespace nimbra::keys {
 
 namespace {
 
-using enum FieldType;
-
-constexpr std::array<FieldDef, 31> kKeyFields = {{
-    {"KEY_ID", Text, 20},
-    {"KEY_CONTAINER_TYPE", Text, 7},
-    {"ENTITY_NAME", Text, 60},
-    {"ENTITY_GROUP_NAME", Text, 20},
-    {"EXPIRES", DateTime, 0},
-    {"VERSION", Text, 40},
-    {"KEY_REFERENCE", Text, 8},
-    {"UPDATE_STAMP", DateTime, 0},
-    {"CNTL_POLICY", Text, 40},
-    {"SUB_CNTL_ENCRYPT", Boolean, 0},
-    {"SUB_CNTL_SHOWSUBJECT", Boolean, 0},
-    {"SUB_CNTL_MULTIRECIP", Boolean, 0},
-    {"SUB_CNTL_DELIVER", Boolean, 0},
-    {"SUB_CNTL_DSA_Signing", Boolean, 0},
-    {"SUB_CNTL_Verified", Boolean, 0},
-    {"DESC_NAME", Text, 64},
-    {"DESC_ORGANISATION", Text, 64},
-    {"DESC_ADDRESS", Text, 240},
-    {"DESC_PHONE", Text, 30},
-    {"DESC_FAX", Text, 30},
-    {"DESC_URL", Text, 100},
-    {"BLOCK1", Binary, 0},
-    {"BLOCK1_LEN", Integer, 0},
-    {"BLOCK2", Binary, 0},
-    {"BLOCK2_LEN", Integer, 0},
-    {"SIGNING_NAME", Text, 100},
-    {"SIGNING_KEY", Text, 240},
-    {"SIGNING_URL", Text, 100},
-    {"SIGNATURE_ID", Text, 40},
-    {"SIGNATURE_TYPE", Text, 40},
-    {"REQUEST_URL", Text, 100},
-}};
-
-constexpr std::array<FieldDef, 3> kUrlFields = {{
-    {"URL", Text, 100},
-    {"KEY_TYPE", Text, 7},
-    {"KEY_ID", Text, 20},
-}};
-
 std::string ColumnType(const FieldDef& field) {
   switch (field.type) {
-    case Text:
+    case FieldType::Text:
       return "VARCHAR(" + std::to_string(field.size) + ")";
-    case DateTime:
+    case FieldType::DateTime:
       return "TIMESTAMP";
-    case Boolean:
+    case FieldType::Boolean:
       return "BOOLEAN";
-    case Binary:
+    case FieldType::Binary:
       return "BLOB";
-    case Integer:
+    case FieldType::Integer:
       return "INTEGER";
   }
   return "TEXT";
@@ -82,27 +38,18 @@ std::string KeyTableSql(const DbFile& file) {
 
 std::string UrlTableSql(const DbFile& file) {
   // The primary index on "URL;KEY_TYPE" is unique and case-insensitive.
-  return "CREATE TABLE " + QuoteName(file.UrlTable()) +
-         " (URL VARCHAR(100) NOT NULL COLLATE NOCASE, KEY_TYPE VARCHAR(7) NOT NULL COLLATE NOCASE,"
-         " KEY_ID VARCHAR(20) NOT NULL, PRIMARY KEY (URL, KEY_TYPE))";
+  std::string sql = "CREATE TABLE " + QuoteName(file.UrlTable()) + " (";
+  for (const FieldDef& field : kUrlFields) {
+    sql += std::string(field.name) + " " + ColumnType(field) + " NOT NULL";
+    if (field.name != "KEY_ID") sql += " COLLATE NOCASE";
+    sql += ", ";
+  }
+  return sql + "PRIMARY KEY (URL, KEY_TYPE))";
 }
 
 constexpr const char* kDescriptionTable = "TableDescriptions";
 
 }  // namespace
-
-std::span<const FieldDef> KeyTableFields() {
-  return kKeyFields;
-}
-std::span<const FieldDef> UrlTableFields() {
-  return kUrlFields;
-}
-
-std::size_t KeyFieldSize(std::string_view name) {
-  for (const FieldDef& field : kKeyFields)
-    if (SameText(field.name, name)) return field.type == Text ? field.size : 0;
-  return 0;
-}
 
 bool CreateTables(const DbFile& file) {
   Database db(file.path, true, kLockWaitMs);

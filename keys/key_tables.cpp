@@ -1,8 +1,11 @@
 #include "keys/key_tables.h"
 
+#include <array>
+
 #include "core/strings.h"
 #include "keys/clock.h"
 #include "keys/key_cache.h"
+#include "keys/key_schema.h"
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
 
@@ -10,12 +13,66 @@ namespace nimbra::keys {
 
 namespace {
 
-constexpr const char* kKeyColumns =
-    "KEY_ID, KEY_CONTAINER_TYPE, ENTITY_NAME, ENTITY_GROUP_NAME, EXPIRES, VERSION, "
-    "KEY_REFERENCE, UPDATE_STAMP, CNTL_POLICY, SUB_CNTL_ENCRYPT, SUB_CNTL_SHOWSUBJECT, "
-    "SUB_CNTL_MULTIRECIP, SUB_CNTL_DELIVER, SUB_CNTL_DSA_Signing, SUB_CNTL_Verified, "
-    "SIGNING_NAME, SIGNING_KEY, SIGNING_URL, SIGNATURE_ID, SIGNATURE_TYPE, REQUEST_URL, "
-    "BLOCK1, BLOCK1_LEN, BLOCK2, BLOCK2_LEN";
+// The key table's fields a record holds (keys/key_schema.h), in table order:
+// the columns of the statements below.
+constexpr std::size_t kRecordFieldCount = [] {
+  std::size_t count = 0;
+  for (const FieldDef& field : kKeyFields) count += field.inRecord ? 1 : 0;
+  return count;
+}();
+constexpr std::array<FieldDef, kRecordFieldCount> kRecordFields = [] {
+  std::array<FieldDef, kRecordFieldCount> fields{};
+  std::size_t next = 0;
+  for (const FieldDef& field : kKeyFields)
+    if (field.inRecord) fields[next++] = field;
+  return fields;
+}();
+
+// A record field's column in a row read (from 0) and its parameter in a
+// write (from 1); a name the record does not hold does not compile.
+consteval int Column(std::string_view name) {
+  for (std::size_t i = 0; i < kRecordFields.size(); ++i)
+    if (kRecordFields[i].name == name) return static_cast<int>(i);
+  throw "not a field of the record";
+}
+consteval int Parameter(std::string_view name) {
+  return Column(name) + 1;
+}
+// The stored width of a text field of the key table and of the address table.
+consteval std::size_t KeyWidth(std::string_view name) {
+  return TextFieldSize(kKeyFields, name);
+}
+consteval std::size_t UrlWidth(std::string_view name) {
+  return TextFieldSize(kUrlFields, name);
+}
+
+// "A, B, ..." of the record's columns.
+std::string ColumnList() {
+  std::string list;
+  for (const FieldDef& field : kRecordFields) {
+    if (!list.empty()) list += ", ";
+    list += field.name;
+  }
+  return list;
+}
+
+// Writes every column of an existing row but KEY_ID; an empty block (its
+// length 0) keeps the block stored before.
+std::string UpdateList() {
+  std::string list;
+  for (const FieldDef& field : kRecordFields) {
+    if (field.name == "KEY_ID") continue;
+    const std::string name(field.name);
+    if (!list.empty()) list += ", ";
+    if (field.type == FieldType::Binary) {
+      list += name + " = CASE WHEN excluded." + name + "_LEN > 0 THEN excluded." + name + " ELSE " +
+              name + " END";
+    } else {
+      list += name + " = excluded." + name;
+    }
+  }
+  return list;
+}
 
 // The zero date of the stored form, for date fields left empty.
 const DateTime kZeroDate = DateTime::Date(1899, 12, 30);
@@ -79,8 +136,8 @@ void CopyText(const Statement& st, int column, std::size_t width, std::string& t
   target.assign(text.substr(0, width));
 }
 
-void ReadBlock(const Statement& st, int blobColumn, KeyBlock& block) {
-  const std::int64_t length = st.Int(blobColumn + 1);
+void ReadBlock(const Statement& st, int blobColumn, int lengthColumn, KeyBlock& block) {
+  const std::int64_t length = st.Int(lengthColumn);
   if (length <= 0) {
     block.Empty();
     return;
@@ -107,31 +164,40 @@ std::string Field(std::string_view value, std::size_t size) {
 // Copies the current row of the key statement into the record, all but
 // the aliases.
 void FillRecord(const Statement& st, KeyRecord& record) {
-  CopyText(st, 0, kKeyIdWidth, record.keyId);
-  CopyText(st, 1, kContainerTypeWidth, record.containerType);
-  CopyText(st, 2, kEntityNameWidth, record.entityName);
-  CopyText(st, 3, kGroupNameWidth, record.entityGroupName);
-  record.expires = StoredDate(st, 4);
-  CopyText(st, 5, kVersionWidth, record.version);
+  CopyText(st, Column("KEY_ID"), kKeyIdWidth, record.keyId);
+  CopyText(st, Column("KEY_CONTAINER_TYPE"), kContainerTypeWidth, record.containerType);
+  CopyText(st, Column("ENTITY_NAME"), kEntityNameWidth, record.entityName);
+  CopyText(st, Column("ENTITY_GROUP_NAME"), kGroupNameWidth, record.entityGroupName);
+  record.expires = StoredDate(st, Column("EXPIRES"));
+  CopyText(st, Column("VERSION"), kVersionWidth, record.version);
   record.keyClass = ClassFromVersion(record.version);
-  record.reference = KeyReference::Parse(st.View(6));
-  record.updateStamp = StoredDate(st, 7);
-  CopyText(st, 8, kPolicyWidth, record.policy);
-  record.encrypt = st.Int(9) != 0;
-  record.showSubject = st.Int(10) != 0;
-  record.multiRecip = st.Int(11) != 0;
-  record.deliver = st.Int(12) != 0;
-  record.dsaSigning = st.Int(13) != 0;
-  record.verified = st.Int(14) != 0;
-  CopyText(st, 15, kSigningNameWidth, record.signingName);
-  CopyText(st, 16, kSigningKeyWidth, record.signingKey);
-  CopyText(st, 17, kSigningUrlWidth, record.signingUrl);
-  CopyText(st, 18, kSignatureIdWidth, record.signatureId);
-  CopyText(st, 19, kSignatureTypeWidth, record.signatureType);
-  CopyText(st, 20, kRequestUrlWidth, record.requestUrl);
-  ReadBlock(st, 21, record.block1);
-  ReadBlock(st, 23, record.block2);
+  record.reference = KeyReference::Parse(st.View(Column("KEY_REFERENCE")));
+  record.updateStamp = StoredDate(st, Column("UPDATE_STAMP"));
+  CopyText(st, Column("CNTL_POLICY"), kPolicyWidth, record.policy);
+  record.encrypt = st.Int(Column("SUB_CNTL_ENCRYPT")) != 0;
+  record.showSubject = st.Int(Column("SUB_CNTL_SHOWSUBJECT")) != 0;
+  record.multiRecip = st.Int(Column("SUB_CNTL_MULTIRECIP")) != 0;
+  record.deliver = st.Int(Column("SUB_CNTL_DELIVER")) != 0;
+  record.dsaSigning = st.Int(Column("SUB_CNTL_DSA_Signing")) != 0;
+  record.verified = st.Int(Column("SUB_CNTL_Verified")) != 0;
+  CopyText(st, Column("SIGNING_NAME"), kSigningNameWidth, record.signingName);
+  CopyText(st, Column("SIGNING_KEY"), kSigningKeyWidth, record.signingKey);
+  CopyText(st, Column("SIGNING_URL"), kSigningUrlWidth, record.signingUrl);
+  CopyText(st, Column("SIGNATURE_ID"), kSignatureIdWidth, record.signatureId);
+  CopyText(st, Column("SIGNATURE_TYPE"), kSignatureTypeWidth, record.signatureType);
+  CopyText(st, Column("REQUEST_URL"), kRequestUrlWidth, record.requestUrl);
+  ReadBlock(st, Column("BLOCK1"), Column("BLOCK1_LEN"), record.block1);
+  ReadBlock(st, Column("BLOCK2"), Column("BLOCK2_LEN"), record.block2);
   record.displayLabel = record.ReadLabel();
+}
+
+// Binds a block and its length; an empty block is stored as null.
+void BindBlock(Statement& st, int blobParameter, int lengthParameter, const KeyBlock& block) {
+  if (block.Length() > 0)
+    st.BindBlob(blobParameter, block.Bytes());
+  else
+    st.BindNull(blobParameter);
+  st.Bind(lengthParameter, std::int64_t{std::max(block.Length(), 0)});
 }
 
 // Ends an operation on a file: a shared file's connection goes at once.
@@ -157,28 +223,17 @@ void ApplyExpiry(KeyRecord& record) {
 KeyTables::KeyTables(const DbFile& file) : file_(file), cache_(&CacheOf(file)) {
   const std::string keys = QuoteName(file.KeyTable());
   const std::string urls = QuoteName(file.UrlTable());
-  selectKey_ = std::string("SELECT ") + kKeyColumns + " FROM " + keys + " WHERE KEY_ID = ?1";
-  upsertKey_ =
-      "INSERT INTO " + keys + " (" + kKeyColumns +
-      ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
-      "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25) "
-      "ON CONFLICT (KEY_ID) DO UPDATE SET KEY_CONTAINER_TYPE = excluded.KEY_CONTAINER_TYPE, "
-      "ENTITY_NAME = excluded.ENTITY_NAME, ENTITY_GROUP_NAME = excluded.ENTITY_GROUP_NAME, "
-      "EXPIRES = excluded.EXPIRES, VERSION = excluded.VERSION, "
-      "KEY_REFERENCE = excluded.KEY_REFERENCE, UPDATE_STAMP = excluded.UPDATE_STAMP, "
-      "CNTL_POLICY = excluded.CNTL_POLICY, SUB_CNTL_ENCRYPT = excluded.SUB_CNTL_ENCRYPT, "
-      "SUB_CNTL_SHOWSUBJECT = excluded.SUB_CNTL_SHOWSUBJECT, "
-      "SUB_CNTL_MULTIRECIP = excluded.SUB_CNTL_MULTIRECIP, "
-      "SUB_CNTL_DELIVER = excluded.SUB_CNTL_DELIVER, "
-      "SUB_CNTL_DSA_Signing = excluded.SUB_CNTL_DSA_Signing, "
-      "SUB_CNTL_Verified = excluded.SUB_CNTL_Verified, "
-      "SIGNING_NAME = excluded.SIGNING_NAME, SIGNING_KEY = excluded.SIGNING_KEY, "
-      "SIGNING_URL = excluded.SIGNING_URL, SIGNATURE_ID = excluded.SIGNATURE_ID, "
-      "SIGNATURE_TYPE = excluded.SIGNATURE_TYPE, REQUEST_URL = excluded.REQUEST_URL, "
-      "BLOCK1 = CASE WHEN excluded.BLOCK1_LEN > 0 THEN excluded.BLOCK1 ELSE BLOCK1 END, "
-      "BLOCK1_LEN = excluded.BLOCK1_LEN, "
-      "BLOCK2 = CASE WHEN excluded.BLOCK2_LEN > 0 THEN excluded.BLOCK2 ELSE BLOCK2 END, "
-      "BLOCK2_LEN = excluded.BLOCK2_LEN";
+  static const std::string columns = ColumnList();
+  static const std::string parameters = [] {
+    std::string list;
+    for (std::size_t i = 1; i <= kRecordFieldCount; ++i)
+      list += (i > 1 ? ", ?" : "?") + std::to_string(i);
+    return list;
+  }();
+  static const std::string updates = UpdateList();
+  selectKey_ = "SELECT " + columns + " FROM " + keys + " WHERE KEY_ID = ?1";
+  upsertKey_ = "INSERT INTO " + keys + " (" + columns + ") VALUES (" + parameters +
+               ") ON CONFLICT (KEY_ID) DO UPDATE SET " + updates;
   selectList_ = "SELECT URL, KEY_TYPE FROM " + urls + " WHERE KEY_ID = ?1 ORDER BY rowid";
   selectUrl_ = "SELECT KEY_ID FROM " + urls + " WHERE URL = ?1 AND KEY_TYPE = ?2";
   deleteLinks_ = "DELETE FROM " + urls + " WHERE KEY_ID = ?1";
@@ -395,36 +450,31 @@ bool KeyTables::WriteKey(KeyRecord& record, bool stamp) {
 
 void KeyTables::WriteKeyRow(Database& db, const KeyRecord& record) {
   Statement& st = db.Prepare(upsertKey_);
-  st.Bind(1, Field(record.keyId, 20));
-  st.Bind(2, Field(record.containerType, 7));
-  st.Bind(3, Field(record.entityName, 60));
-  st.Bind(4, Field(record.entityGroupName, 20));
-  st.Bind(5, FormatStoredTime(record.expires));
-  st.Bind(6, Field(record.version, 40));
-  st.Bind(7, record.reference.Format());
-  st.Bind(8, FormatStoredTime(record.updateStamp));
-  st.Bind(9, Field(record.policy, 40));
-  st.Bind(10, std::int64_t{record.encrypt});
-  st.Bind(11, std::int64_t{record.showSubject});
-  st.Bind(12, std::int64_t{record.multiRecip});
-  st.Bind(13, std::int64_t{record.deliver});
-  st.Bind(14, std::int64_t{record.dsaSigning});
-  st.Bind(15, std::int64_t{record.verified});
-  st.Bind(16, Field(record.signingName, 100));
-  st.Bind(17, Field(record.signingKey, 240));
-  st.Bind(18, Field(record.signingUrl, 100));
-  st.Bind(19, Field(record.signatureId, 40));
-  st.Bind(20, Field(record.signatureType, 40));
-  st.Bind(21, Field(record.requestUrl, 100));
-  const KeyBlock* blocks[2] = {&record.block1, &record.block2};
-  for (int i = 0; i < 2; ++i) {
-    const int column = 22 + 2 * i;
-    if (blocks[i]->Length() > 0)
-      st.BindBlob(column, blocks[i]->Bytes());
-    else
-      st.BindNull(column);
-    st.Bind(column + 1, std::int64_t{std::max(blocks[i]->Length(), 0)});
-  }
+  st.Bind(Parameter("KEY_ID"), Field(record.keyId, KeyWidth("KEY_ID")));
+  st.Bind(Parameter("KEY_CONTAINER_TYPE"),
+          Field(record.containerType, KeyWidth("KEY_CONTAINER_TYPE")));
+  st.Bind(Parameter("ENTITY_NAME"), Field(record.entityName, KeyWidth("ENTITY_NAME")));
+  st.Bind(Parameter("ENTITY_GROUP_NAME"),
+          Field(record.entityGroupName, KeyWidth("ENTITY_GROUP_NAME")));
+  st.Bind(Parameter("EXPIRES"), FormatStoredTime(record.expires));
+  st.Bind(Parameter("VERSION"), Field(record.version, KeyWidth("VERSION")));
+  st.Bind(Parameter("KEY_REFERENCE"), record.reference.Format());
+  st.Bind(Parameter("UPDATE_STAMP"), FormatStoredTime(record.updateStamp));
+  st.Bind(Parameter("CNTL_POLICY"), Field(record.policy, KeyWidth("CNTL_POLICY")));
+  st.Bind(Parameter("SUB_CNTL_ENCRYPT"), std::int64_t{record.encrypt});
+  st.Bind(Parameter("SUB_CNTL_SHOWSUBJECT"), std::int64_t{record.showSubject});
+  st.Bind(Parameter("SUB_CNTL_MULTIRECIP"), std::int64_t{record.multiRecip});
+  st.Bind(Parameter("SUB_CNTL_DELIVER"), std::int64_t{record.deliver});
+  st.Bind(Parameter("SUB_CNTL_DSA_Signing"), std::int64_t{record.dsaSigning});
+  st.Bind(Parameter("SUB_CNTL_Verified"), std::int64_t{record.verified});
+  st.Bind(Parameter("SIGNING_NAME"), Field(record.signingName, KeyWidth("SIGNING_NAME")));
+  st.Bind(Parameter("SIGNING_KEY"), Field(record.signingKey, KeyWidth("SIGNING_KEY")));
+  st.Bind(Parameter("SIGNING_URL"), Field(record.signingUrl, KeyWidth("SIGNING_URL")));
+  st.Bind(Parameter("SIGNATURE_ID"), Field(record.signatureId, KeyWidth("SIGNATURE_ID")));
+  st.Bind(Parameter("SIGNATURE_TYPE"), Field(record.signatureType, KeyWidth("SIGNATURE_TYPE")));
+  st.Bind(Parameter("REQUEST_URL"), Field(record.requestUrl, KeyWidth("REQUEST_URL")));
+  BindBlock(st, Parameter("BLOCK1"), Parameter("BLOCK1_LEN"), record.block1);
+  BindBlock(st, Parameter("BLOCK2"), Parameter("BLOCK2_LEN"), record.block2);
   st.Run();
   st.Reset();
 }
@@ -432,7 +482,7 @@ void KeyTables::WriteKeyRow(Database& db, const KeyRecord& record) {
 bool KeyTables::WriteLinks(Database& db, const KeyRecord& record) {
   std::vector<std::string> addresses;
   for (std::string& address : SplitCommaList(record.aliases))
-    if (!address.empty()) addresses.push_back(Field(address, 100));
+    if (!address.empty()) addresses.push_back(Field(address, UrlWidth("URL")));
   const std::optional<std::string> cached = cache_->FindList(record.keyId);
   if (!cached || *cached != record.aliases) {
     Statement& old = db.Prepare(selectList_);
@@ -446,8 +496,8 @@ bool KeyTables::WriteLinks(Database& db, const KeyRecord& record) {
   }
   cache_->PutList(record.keyId, record.aliases);
   bool ok = true;
-  const std::string keyType = Field(record.containerType, 7);
-  const std::string keyId = Field(record.keyId, 20);
+  const std::string keyType = Field(record.containerType, UrlWidth("KEY_TYPE"));
+  const std::string keyId = Field(record.keyId, UrlWidth("KEY_ID"));
   for (const std::string& address : addresses) {
     try {
       // An address linked to another key moves to this one: that key's

@@ -1,6 +1,5 @@
 #include "keys/key_schema.h"
 
-
 #include "keys/sqlite_db.h"
 #include "keys/table_pool.h"
 

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace {
 
-using nimbra::platform::TestMachine;
+using nimbra::testsupport::TestMachine;
 
 TestMachine& Tree() {
   static const std::unique_ptr<TestMachine> machine = [] {

@@ -21,6 +21,7 @@
 #include "keys/key_cache.h"
 #include "keys/keys_db.h"
 #include "keys/table_pool.h"
+#include "testsupport/temp_folder.h"
 
 namespace {
 
@@ -30,12 +31,10 @@ constexpr int kKeys = 10000;
 const std::string kPass = "0123456789ABCDEF0123456789ABCDEF01234567";
 const std::vector<std::uint8_t> kRandom(100, 5);
 
-std::filesystem::path& Dir() {
-  static std::filesystem::path dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "bench-keydb-XXXXXX").string();
-    return std::filesystem::path(mkdtemp(pattern.data()));
-  }();
-  return dir;
+// Removed when the program ends.
+const std::filesystem::path& Dir() {
+  static const nimbra::testsupport::TempFolder dir("bench-keydb");
+  return dir.Path();
 }
 
 std::string Id(int i) {
@@ -275,6 +274,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   CloseAllTables();
-  std::filesystem::remove_all(Dir());
   return 0;
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/registry/reg_hive.h"
+#include "testsupport/temp_folder.h"
 
 namespace {
 
@@ -47,8 +48,9 @@ class RegistryFile : public benchmark::Fixture {
  public:
   void SetUp(const benchmark::State&) override {
     if (!root_.empty()) return;
-    root_ = fs::temp_directory_path() / ("nimbra-bench-reg-" + std::to_string(::getpid()));
-    fs::create_directories(root_);
+    // Removed when the program ends.
+    static const nimbra::testsupport::TempFolder folder("nimbra-bench-reg");
+    root_ = folder.Path();
     const char* real = std::getenv("NIMBRA_BENCH_SYSTEM_REG");
     if (real) {
       fs::copy_file(real, root_ / "system.reg", fs::copy_options::overwrite_existing);
@@ -59,14 +61,6 @@ class RegistryFile : public benchmark::Fixture {
   static fs::path root_;
 };
 fs::path RegistryFile::root_;
-
-// Removes the generated machine folder when the program ends.
-struct RemoveFolder {
-  ~RemoveFolder() {
-    std::error_code ec;
-    if (!RegistryFile::root_.empty()) fs::remove_all(RegistryFile::root_, ec);
-  }
-} remove_folder;
 
 // Baseline: what any reader pays to see the lines at all.
 BENCHMARK_F(RegistryFile, PlainLineRead)(benchmark::State& state) {

@@ -1,6 +1,7 @@
 # nimbra_layer(NAME DIR DEPS deps... [EXCLUDE subdirs...])
 # Builds library nimbra_NAME from every .cpp under DIR (tests/ and the excluded
-# sub-folders left out) and, when tests are on, NAME_tests from DIR/tests/*.cpp.
+# sub-folders left out) and, when tests are on, NAME_tests from DIR/tests/*.cpp
+# with the test support library (testsupport/).
 function(nimbra_layer name dir)
   cmake_parse_arguments(L "" "" "DEPS;EXCLUDE" ${ARGN})
   set(root ${CMAKE_SOURCE_DIR}/${dir})
@@ -22,7 +23,8 @@ function(nimbra_layer name dir)
     file(GLOB tests CONFIGURE_DEPENDS ${root}/tests/*.cpp)
     if(tests)
       add_executable(${name}_tests ${tests})
-      target_link_libraries(${name}_tests PRIVATE nimbra_${name} GTest::gtest GTest::gtest_main)
+      target_link_libraries(${name}_tests PRIVATE nimbra_${name} nimbra_testsupport GTest::gtest
+                            GTest::gtest_main)
       # GoogleTest's header dominates the compile time of a test file.
       target_precompile_headers(${name}_tests PRIVATE <gtest/gtest.h> <string> <vector>
                                 <filesystem> <map> <memory>)

@@ -1,8 +1,6 @@
 // The key database over arbitrary file bytes: a damaged, truncated or
 // hostile database file must give logged errors and empty results, never a
 // crash. The same bytes are also read as an older key file (".db").
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,15 +12,14 @@
 #include "keys/keys_db.h"
 #include "keys/old_key_file.h"
 #include "keys/table_pool.h"
+#include "testsupport/temp_folder.h"
 
 namespace {
 
+// Removed when the program ends.
 const std::filesystem::path& Dir() {
-  static const std::filesystem::path dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-keydb-XXXXXX").string();
-    return std::filesystem::path(mkdtemp(pattern.data()));
-  }();
-  return dir;
+  static const nimbra::testsupport::TempFolder dir("fuzz-keydb");
+  return dir.Path();
 }
 
 }  // namespace

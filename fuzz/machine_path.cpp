@@ -14,11 +14,12 @@
 #include "platform/files/find.h"
 #include "platform/files/path.h"
 #include "platform/files/short_name.h"
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace {
 
 using namespace nimbra::platform;
+using nimbra::testsupport::TestMachine;
 
 // One machine for the whole run, holding a few names to resolve against.
 struct SmallMachine {

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "testsupport/temp_folder.h"
+
 namespace nimbra {
 namespace {
 
@@ -32,8 +34,8 @@ TEST(MemoryStream, WritePastEndExtendsAndLittleEndianIntegers) {
 }
 
 TEST(FileStream, RoundTripAndCopyWhole) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("nimbra_stream_" + std::to_string(::getpid()));
+  const testsupport::TempFolder folder("nimbra-stream");
+  const auto path = folder / "stream";
   {
     FileStream f(path.string(), FileMode::Create);
     f.WriteBuffer("hello world", 11);

@@ -1,9 +1,7 @@
 // The engine tool's field, key-pair, cipher and random commands run as a
-// user runs them. Skipped when the program was not built.
+// user runs them.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
+
 namespace {
 
-const std::string kProgram = std::string(NIMBRA_BINARY_DIR) + "/nimbra-engine";
+const std::string kProgram = nimbra::testsupport::BuiltProgram("nimbra-engine").string();
 
 struct Output {
   int status;
@@ -22,15 +23,9 @@ struct Output {
 };
 
 Output RunProgram(const std::string& args) {
-  const std::string command = kProgram + " " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-  const int status = pclose(pipe);
-  Output out{WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}};
-  std::istringstream lines(text);
+  const auto run = nimbra::testsupport::RunCommand(kProgram + " " + args);
+  Output out{run.status, {}};
+  std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) out.lines.push_back(line);
   return out;
 }
@@ -38,21 +33,14 @@ Output RunProgram(const std::string& args) {
 class CryptoTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kProgram)) GTEST_SKIP() << "nimbra-engine not built";
-    dir_ = std::filesystem::temp_directory_path() /
-           ("nimbra-crypto-tool-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
+    ASSERT_TRUE(std::filesystem::exists(kProgram)) << kProgram << " is not built";
   }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return nimbra::testsupport::ReadText(folder_ / name);
   }
 
-  std::filesystem::path dir_;
+  nimbra::testsupport::TempFolder folder_{"nimbra-crypto-tool"};
 };
 
 TEST_F(CryptoTool, FieldPowers) {

@@ -1,18 +1,19 @@
 // The engine tool run as a user runs it: output formats, round trips and
-// exit status 2 for bad input. Skipped when the program was not built.
+// exit status 2 for bad input.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
+
 namespace {
 
-const std::string kTool = std::string(NIMBRA_BINARY_DIR) + "/nimbra-engine";
+const std::string kTool = nimbra::testsupport::BuiltProgram("nimbra-engine").string();
 
 struct Result {
   int status;
@@ -20,37 +21,21 @@ struct Result {
 };
 
 Result RunTool(const std::string& args) {
-  const std::string command = kTool + " " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  const auto run = nimbra::testsupport::RunCommand(kTool + " " + args);
+  return {run.status, run.out};
 }
 
 class EngineTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::exists(kTool)) GTEST_SKIP() << "nimbra-engine not built";
-    dir_ = std::filesystem::temp_directory_path() /
-           ("nimbra-engine-tool-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
+  void SetUp() override { ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool << " is not built"; }
   std::string Write(const std::string& name, const std::string& content) {
-    const auto path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
+    nimbra::testsupport::WriteText(dir_ / name, content);
+    return (dir_ / name).string();
   }
-  std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::filesystem::path dir_;
+  std::string ReadFile(const std::string& path) { return nimbra::testsupport::ReadText(path); }
+
+  nimbra::testsupport::TempFolder folder_{"nimbra-engine-tool"};
+  const std::filesystem::path& dir_ = folder_.Path();
 };
 
 TEST_F(EngineTool, Crc32OfAFile) {

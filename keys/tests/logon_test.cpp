@@ -13,10 +13,10 @@
 #include "keys/tests/fake_ui.h"
 #include "keys/tests/open_handles.h"
 #include "keys/text_seal.h"
-#include "platform/fixture.h"
 #include "platform/ipc/shared_memory.h"
 #include "platform/processes/library.h"
 #include "platform/profile/profile_file.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::keys {
 namespace {
@@ -74,7 +74,7 @@ class LogonTest : public ::testing::Test {
     };
   }
 
-  platform::TestMachine m;
+  testsupport::TestMachine m;
   test::FakeUi ui;
   platform::LibraryLoader loader;
   std::unique_ptr<TNimbraMGR> crypto;

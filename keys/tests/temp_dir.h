@@ -1,13 +1,11 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "keys/key_cache.h"
 #include "keys/table_pool.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::keys::test {
 
@@ -16,33 +14,24 @@ namespace nimbra::keys::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "keys-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
     CloseAllTables();
     ClearAllCaches();
   }
-  ~TempDir() {
-    CloseAllTables();
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~TempDir() { CloseAllTables(); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   // Host path of a file in the folder.
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (folder_ / name).string(); }
+  const std::filesystem::path& Path() const { return folder_.Path(); }
 
-  std::string Read(const std::string& name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Read(const std::string& name) const { return testsupport::ReadText(folder_ / name); }
   void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(path_ / name, std::ios::binary) << content;
+    testsupport::WriteText(folder_ / name, content);
   }
 
  private:
-  std::filesystem::path path_;
+  testsupport::TempFolder folder_{"keys"};
 };
 
 }  // namespace nimbra::keys::test

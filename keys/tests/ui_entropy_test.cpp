@@ -10,8 +10,8 @@
 #include "engine/keys/vrx_crypto.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/tests/fake_ui.h"
-#include "platform/fixture.h"
 #include "platform/processes/library.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::keys {
 namespace {
@@ -54,7 +54,7 @@ TEST(UiEntropy, PoolIsSampledEveryHundredMillisecondsThroughTheUi) {
 
 TEST(UiEntropy, ComponentRandomBytesDifferBetweenComponents) {
   TimerUi ui;
-  platform::TestMachine machine;
+  testsupport::TestMachine machine;
   platform::LibraryLoader loader(*machine, "C:\\NP\\");
   TNimbraMGR one(*machine, ui, loader, "C:\\NP\\");
   TNimbraMGR two(*machine, ui, loader, "C:\\NP\\");

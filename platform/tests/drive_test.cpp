@@ -4,11 +4,13 @@
 
 #include <fstream>
 
-#include "platform/fixture.h"
 #include "platform/registry/registry.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(DriveText, LabelsAndSerialsAsWineReadsThem) {
   EXPECT_EQ(LabelFromFileText("MY LABEL  \r\n"), "MY LABEL");

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "platform/fixture.h"
 #include "platform/registry/registry.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(Facts, AnNtMachine) {
   TestMachine m;

@@ -4,10 +4,12 @@
 
 #include "platform/files/file_copy.h"
 #include "platform/files/file_stamp.h"
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 class Files : public ::testing::Test {
  protected:

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(Wildcard, WindowsRules) {
   EXPECT_TRUE(WildcardMatch("*.ini", "EUDORA.INI"));

@@ -6,10 +6,12 @@
 #include <stdexcept>
 
 #include "platform/files/path.h"
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 // A stand-in with state, reached both through its exports and as an object.
 class Counter : public LibraryStandIn {

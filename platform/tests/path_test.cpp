@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(PathText, NormalizeLocationCollapsesBackslashesAndEndsWithOne) {
   EXPECT_EQ(NormalizeLocation("D:\\Program Files\\\\NimbraPost"),

@@ -11,35 +11,20 @@
 #include <sstream>
 #include <vector>
 
+#include "testsupport/temp_folder.h"
+
 namespace nimbra::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testsupport::ReadText;
+using testsupport::WriteText;
+
 class ProfileFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "nimbra_profile_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
-
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  static void Put(const fs::path& p, const std::string& content) {
-    std::ofstream(p, std::ios::binary) << content;
-  }
-
-  fs::path dir_;
+  testsupport::TempFolder folder_{"nimbra-profile"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 TEST_F(ProfileFileTest, MissingFileReadsDefaultsAndWritingCreatesIt) {
@@ -50,7 +35,7 @@ TEST_F(ProfileFileTest, MissingFileReadsDefaultsAndWritingCreatesIt) {
   ini.DeleteKey("WorkStation", "x");  // nothing to delete: no file appears
   EXPECT_FALSE(fs::exists(dir_ / "WS.INI"));
   ini.WriteString("WorkStation", "INSTALLED", "Yes");
-  EXPECT_EQ(Slurp(dir_ / "WS.INI"), "[WorkStation]\r\nINSTALLED=Yes\r\n");
+  EXPECT_EQ(ReadText(dir_ / "WS.INI"), "[WorkStation]\r\nINSTALLED=Yes\r\n");
   EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "WS.INI");  // no temp file left
 }
 
@@ -65,7 +50,7 @@ TEST_F(ProfileFileTest, MissingFolderOrReadOnlyFileFailsNamingTheFile) {
   }
   EXPECT_FALSE(fs::exists(dir_ / "NoFolder"));
 
-  Put(dir_ / "ro.ini", "[S]\nk=old\n");
+  WriteText(dir_ / "ro.ini", "[S]\nk=old\n");
   fs::permissions(dir_ / "ro.ini", fs::perms::owner_read);
   ProfileFile ro(dir_ / "ro.ini");
   EXPECT_THROW(ro.WriteString("S", "k", "new"), ProfileError);
@@ -74,15 +59,15 @@ TEST_F(ProfileFileTest, MissingFolderOrReadOnlyFileFailsNamingTheFile) {
 
 TEST_F(ProfileFileTest, WritesKeepTheRestOfTheFileAndItsAttributes) {
   const std::string original = "; settings\n[A]\nx = 1\n\n[B]\ny=2\n";
-  Put(dir_ / "a.ini", original);
+  WriteText(dir_ / "a.ini", original);
   fs::permissions(dir_ / "a.ini", fs::perms(0640));
   ProfileFile ini(dir_ / "a.ini");
   ini.WriteInteger("a", "X", 5);
   ini.WriteBool("B", "flag", false);
-  EXPECT_EQ(Slurp(dir_ / "a.ini"), "; settings\n[A]\nx = 5\n\n[B]\ny=2\nflag=0\n");
+  EXPECT_EQ(ReadText(dir_ / "a.ini"), "; settings\n[A]\nx = 5\n\n[B]\ny=2\nflag=0\n");
   EXPECT_EQ(fs::status(dir_ / "a.ini").permissions(), fs::perms(0640));
   ini.DeleteSection("a");
-  EXPECT_EQ(Slurp(dir_ / "a.ini"), "; settings\n[B]\ny=2\nflag=0\n");
+  EXPECT_EQ(ReadText(dir_ / "a.ini"), "; settings\n[B]\ny=2\nflag=0\n");
   EXPECT_EQ(ini.SectionValues("b"), (std::vector<std::string>{"y=2", "flag=0"}));
 }
 
@@ -93,7 +78,7 @@ TEST_F(ProfileFileTest, ReadsSeeChangesMadeByOthers) {
   EXPECT_EQ(two.ReadString("S", "k", "-"), "1");
   two.WriteString("S", "k", "2");
   EXPECT_EQ(one.ReadString("S", "k", "-"), "2");
-  Put(dir_ / "s.ini", "[S]\nk=edited by hand\n");
+  WriteText(dir_ / "s.ini", "[S]\nk=edited by hand\n");
   EXPECT_EQ(one.ReadString("S", "k", "-"), "edited by hand");
   fs::remove(dir_ / "s.ini");
   EXPECT_FALSE(one.SectionExists("S"));
@@ -106,7 +91,7 @@ TEST_F(ProfileFileTest, BatchSavesOnceAtTheEnd) {
     ProfileBatch batch(ini);
     for (int i = 0; i < 100; ++i) ini.WriteInteger("S", "k" + std::to_string(i), i);
     EXPECT_EQ(ini.ReadInteger("S", "k99", -1), 99);  // reads see pending writes
-    EXPECT_EQ(Slurp(dir_ / "b.ini"), "[S]\r\nfirst=1\r\n");
+    EXPECT_EQ(ReadText(dir_ / "b.ini"), "[S]\r\nfirst=1\r\n");
     batch.Commit();
   }
   ProfileFile other(dir_ / "b.ini");
@@ -156,12 +141,12 @@ TEST_F(ProfileFileTest, ConcurrentWritersLoseNothing) {
 }
 
 TEST_F(ProfileFileTest, FollowsALinkInsteadOfReplacingIt) {
-  Put(dir_ / "real.ini", "[S]\r\nk=1\r\n");
+  WriteText(dir_ / "real.ini", "[S]\r\nk=1\r\n");
   fs::create_symlink("real.ini", dir_ / "link.ini");
   ProfileFile ini(dir_ / "link.ini");
   ini.WriteString("S", "k", "2");
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.ini"));
-  EXPECT_EQ(Slurp(dir_ / "real.ini"), "[S]\r\nk=2\r\n");
+  EXPECT_EQ(ReadText(dir_ / "real.ini"), "[S]\r\nk=2\r\n");
 }
 
 // A writer killed at any moment leaves the old or the new file, never a mix.
@@ -191,13 +176,13 @@ TEST_F(ProfileFileTest, KilledWriterLeavesOldOrNewFile) {
   for (int round = 0; round < 40; ++round) {
     ::usleep(static_cast<useconds_t>(1000 + round * 250));
     if (round == 39) ::kill(child, SIGKILL);
-    values.push_back(ProfileText(Slurp(path)).ReadString("S", "filler", ""));
+    values.push_back(ProfileText(ReadText(path)).ReadString("S", "filler", ""));
   }
   ::kill(child, SIGKILL);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status));
-  values.push_back(ProfileText(Slurp(path)).ReadString("S", "filler", ""));
+  values.push_back(ProfileText(ReadText(path)).ReadString("S", "filler", ""));
   for (const std::string& value : values) {
     ASSERT_EQ(value.size(), filler.size());
     ASSERT_EQ(value.find_first_not_of(value[0]), std::string::npos);

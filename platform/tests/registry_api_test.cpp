@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
 
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testsupport::ReadText;
+using testsupport::TempFolder;
+using testsupport::WriteText;
 
 class RegistryApi : public ::testing::Test {
  protected:

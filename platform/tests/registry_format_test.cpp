@@ -5,14 +5,14 @@
 
 #include "platform/registry/reg_hive.h"
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
 
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testsupport::ReadText;
+using testsupport::TempFolder;
+using testsupport::WriteText;
 
 constexpr char kSystemReg[] = R"(WINE REGISTRY Version 2
 ;; All keys relative to REGISTRY\\Machine

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
 
-using testing::TempFolder;
+using testsupport::TempFolder;
 
 std::string Utf16File(std::u16string_view text) {
   std::string out = "\xff\xfe";

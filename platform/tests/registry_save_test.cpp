@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
 
-using testing::ReadText;
-using testing::TempFolder;
+using testsupport::ReadText;
+using testsupport::TempFolder;
 
 // Fills HKLM with enough keys that one save takes a noticeable time.
 void Fill(Registry& registry) {
@@ -79,7 +79,7 @@ TEST(RegistrySave, KilledWhileSavingLeavesAWholeFile) {
 TEST(RegistrySave, SymlinkedHiveStaysALinkAndKeepsItsMode) {
   TempFolder folder;
   std::filesystem::create_directory(folder / "real");
-  testing::WriteText(folder / "real" / "user.reg", "WINE REGISTRY Version 2\n");
+  testsupport::WriteText(folder / "real" / "user.reg", "WINE REGISTRY Version 2\n");
   std::filesystem::permissions(folder / "real" / "user.reg", std::filesystem::perms(0640));
   std::filesystem::create_symlink("real/user.reg", folder / "user.reg");
   {

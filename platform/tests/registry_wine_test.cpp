@@ -13,28 +13,17 @@
 
 #include "platform/registry/reg_hive.h"
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
 
-using testing::ReadText;
-using testing::TempFolder;
+using testsupport::ReadText;
+using testsupport::TempFolder;
 
-bool OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) {
-      return true;
-    }
-    start = end + 1;
-  }
-  return false;
-}
+using testsupport::OnPath;
+using testsupport::RunCommand;
 
 class RegistryWine : public ::testing::Test {
  protected:
@@ -61,8 +50,8 @@ class RegistryWine : public ::testing::Test {
       const std::filesystem::path fresh = cache / "wine-prefix.new";
       std::filesystem::remove_all(fresh);
       const std::string env = "WINEPREFIX='" + fresh.string() + "' WINEDEBUG=-all ";
-      if (std::system((env + "wineboot -i >/dev/null 2>&1").c_str()) == 0 &&
-          std::system((env + "wineserver -w").c_str()) == 0) {
+      if (RunCommand(env + "wineboot -i").status == 0 &&
+          RunCommand(env + "wineserver -w").status == 0) {
         std::filesystem::remove_all(done);
         std::filesystem::rename(fresh, done);
       }
@@ -83,24 +72,15 @@ class RegistryWine : public ::testing::Test {
   static std::string Env() {
     return "WINEPREFIX='" + prefix_->Path().string() + "' WINEDEBUG=-all ";
   }
-  static bool Run(const std::string& command) {
-    return std::system((Env() + command + " >/dev/null 2>&1").c_str()) == 0;
-  }
+  static bool Run(const std::string& command) { return RunCommand(Env() + command).status == 0; }
   // Runs the commands as one batch file in one Wine session (each start of
   // Wine costs seconds) and waits for the server to exit, so that the
   // registry files are written and no server holds them any more.
   static std::string WineBatch(const std::vector<std::string>& commands) {
     std::string batch;
     for (const std::string& command : commands) batch += "@" + command + "\r\n";
-    testing::WriteText(prefix_->Path() / "drive_c" / "nimbra_test.bat", batch);
-    std::string output;
-    const std::string line = Env() + "wine cmd /c 'C:\\nimbra_test.bat' 2>/dev/null";
-    if (FILE* pipe = ::popen(line.c_str(), "r")) {
-      char buffer[4096];
-      std::size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-      ::pclose(pipe);
-    }
+    testsupport::WriteText(prefix_->Path() / "drive_c" / "nimbra_test.bat", batch);
+    const std::string output = RunCommand(Env() + "wine cmd /c 'C:\\nimbra_test.bat'").out;
     Run("wineserver -w");
     return output;
   }
@@ -213,7 +193,7 @@ TEST_F(RegistryWine, WeReadWhatWineWrites) {
     reg.push_back(static_cast<char>(c & 0xff));
     reg.push_back(static_cast<char>(c >> 8));
   }
-  testing::WriteText(prefix_->Path() / "drive_c" / "nimbra_test.reg", reg);
+  testsupport::WriteText(prefix_->Path() / "drive_c" / "nimbra_test.reg", reg);
   WineBatch({"regedit /s C:\\nimbra_test.reg"});
   const std::string user = ReadText(prefix_->Path() / "user.reg");
   EXPECT_NE(user.find("\"s\"=\"a \\\"b\\\" \\\\c Jos\\xe9 \\x20ac\"\n"), std::string::npos);

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fixture.h"
 #include "platform/processes/service_net_command.h"
 #include "platform/processes/service_program.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(Services, StopStartAndTheErrorsOfEachState) {
   TestMachine machine;

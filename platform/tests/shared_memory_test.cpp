@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 bool NameExists(const std::string& posixName) {
   int fd = shm_open(posixName.c_str(), O_RDONLY, 0);

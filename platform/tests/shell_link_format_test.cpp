@@ -1,7 +1,6 @@
 #include "platform/links/shell_link_format.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -9,6 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
+
+#include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::platform {
 namespace {
@@ -113,31 +116,28 @@ TEST(ShellLinkFormat, MalformedInputIsAnErrorNotACrash) {
 // Runs lnkinfo on a file and returns its "name : value" lines.
 std::map<std::string, std::string> LnkInfo(const std::string& path, int* status) {
   std::map<std::string, std::string> fields;
-  FILE* pipe = popen(("lnkinfo '" + path + "' 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return fields;
-  std::array<char, 512> line;
-  while (fgets(line.data(), line.size(), pipe) != nullptr) {
-    std::string text(line.data());
+  const testsupport::CommandResult run =
+      testsupport::RunCommand("lnkinfo " + testsupport::ShellQuote(path));
+  std::istringstream lines(run.out);
+  for (std::string text; std::getline(lines, text);) {
     std::size_t colon = text.find(':');
     if (colon == std::string::npos || text[0] != '\t') continue;
     std::string name = text.substr(1, colon - 1);
     while (!name.empty() && (name.back() == '\t' || name.back() == ' ')) name.pop_back();
     std::string value = text.substr(colon + 1);
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    while (!value.empty() && value.back() == '\r') value.pop_back();
     if (!value.empty() && value[0] == ' ') value.erase(0, 1);
     fields.emplace(name, value);
   }
-  *status = pclose(pipe);
+  *status = run.status;
   return fields;
 }
 
 TEST(ShellLinkFormat, LnkinfoReadsWhatWeWrite) {
-  if (std::system("command -v lnkinfo >/dev/null 2>&1") != 0) {
+  if (!testsupport::OnPath("lnkinfo")) {
     GTEST_SKIP() << "lnkinfo (Debian package liblnk-utils) is not installed";
   }
-  std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("nimbra-lnk-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  testsupport::TempFolder dir("nimbra-lnk");
   for (bool unicode : {true, false}) {
     SCOPED_TRACE(unicode ? "unicode" : "ansi");
     ShellLinkFile link = FullLink();
@@ -165,7 +165,6 @@ TEST(ShellLinkFormat, LnkinfoReadsWhatWeWrite) {
     EXPECT_EQ(fields["File attribute flags"], "0x00000020");
     EXPECT_EQ(fields["Creation time"], "Jan 01, 2000 00:00:00.000000000 UTC");
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

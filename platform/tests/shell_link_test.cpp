@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "core/strings.h"
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(ShellLink, SavesWhatTheShellTakesFromTheTargetAndUpdatesInPlace) {
   TestMachine m;

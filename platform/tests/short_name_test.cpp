@@ -4,10 +4,12 @@
 
 #include <set>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(ShortName, WhichNamesAlreadyFit) {
   EXPECT_TRUE(FitsEightDotThree("WS.INI"));

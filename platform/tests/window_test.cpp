@@ -4,10 +4,12 @@
 
 #include <fstream>
 
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
+
+using testsupport::TestMachine;
 
 TEST(Windows, FindAndCloseByTitleUnlessTheWindowIgnoresQuit) {
   TestMachine machine;

@@ -11,19 +11,21 @@
 #include <functional>
 
 #include "platform/files/atomic_file.h"
-#include "platform/fixture.h"
 #include "platform/processes/process_table_file.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/registry.h"
-#include "platform/tests/registry_test_support.h"
+#include "testsupport/temp_folder.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::platform {
 namespace {
 
+using testsupport::TestMachine;
+
 namespace fs = std::filesystem;
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testsupport::ReadText;
+using testsupport::TempFolder;
+using testsupport::WriteText;
 
 // Names in the folder other than the given ones.
 std::vector<std::string> OtherEntries(const fs::path& folder, std::vector<std::string> known) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/fixture.h"
 #include "setup/dns.h"
 #include "setup/referral.h"
+#include "testsupport/test_machine.h"
 
 namespace nimbra::setup {
 namespace {
@@ -30,7 +30,7 @@ TEST(Dns, SplitsAtSpaceThenComma) {
 }
 
 TEST(Dns, FirstNonEmptyRegistryValueWins) {
-  platform::TestMachine m;
+  testsupport::TestMachine m;
   EXPECT_EQ(DiscoverNameServers(m->Reg()), "");
   m.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters", "NameServer",
               "1.1.1.1");
@@ -52,7 +52,7 @@ TEST(Referral, BothCookieLayoutsAndTheLastMatchWins) {
 }
 
 TEST(Referral, ReadsTheBrowserFolderThenTheCookiesFolder) {
-  platform::TestMachine m;
+  testsupport::TestMachine m;
   EXPECT_EQ(ReferralLookup(*m), "");
   m.PutFile("C:\\Program Files\\Netscape\\Users\\jane\\cookies.txt",
             ".nimbrapost.com\tTRUE\t/\tFALSE\t0\tNIMREF\tnet1\r\nend\r\n");

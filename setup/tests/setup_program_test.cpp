@@ -1,10 +1,7 @@
 // The wizard program run as an administrator runs it on the demo machine:
-// exit status and the one line it prints. Skipped when the programs were not
-// built.
+// exit status and the one line it prints.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,9 +9,16 @@
 #include <iterator>
 #include <string>
 
+#include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
+
 namespace {
 
-const std::string kBin = NIMBRA_BINARY_DIR;
+using nimbra::testsupport::BuiltProgram;
+using nimbra::testsupport::ReadText;
+using nimbra::testsupport::RunCommand;
+using nimbra::testsupport::ShellQuote;
+
 const std::string kAnswers = std::string(NIMBRA_SOURCE_DIR) + "/app/nimbra-setup/demo-answers.ini";
 
 struct Result {
@@ -22,48 +26,32 @@ struct Result {
   std::string err;  // what the program wrote to its error output
 };
 
-Result RunCommand(const std::string& command) {
-  FILE* pipe = popen((command + " 2>&1 >/dev/null").c_str(), "r");
-  Result r;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.err.append(buffer, n);
-  const int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string ReadText(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class SetupProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kBin + "/nimbra-setup") ||
-        !std::filesystem::exists(kBin + "/nimbra-machine"))
-      GTEST_SKIP() << "the programs are not built";
-    dir_ = std::filesystem::temp_directory_path() /
-           ("nimbra-setup-program-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    ASSERT_EQ(RunCommand(kBin + "/nimbra-machine demo '" + Machine() + "'").status, 0);
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    for (const auto& program : {setup_, machine_tool_})
+      ASSERT_TRUE(std::filesystem::exists(program)) << program << " is not built";
+    ASSERT_EQ(
+        RunCommand(ShellQuote(machine_tool_.string()) + " demo " + ShellQuote(Machine())).status,
+        0);
   }
   std::string Machine() const { return (dir_ / "machine").string(); }
   Result Setup(const std::string& setupDir, const std::string& answers) {
-    return RunCommand(kBin + "/nimbra-setup --machine '" + Machine() + "' --setup-dir '" +
-                      setupDir + "' --silent --answers '" + answers + "' --log '" +
-                      (dir_ / "setup.log").string() + "'");
+    const auto run =
+        RunCommand(ShellQuote(setup_.string()) + " --machine " + ShellQuote(Machine()) +
+                   " --setup-dir " + ShellQuote(setupDir) + " --silent --answers " +
+                   ShellQuote(answers) + " --log " + ShellQuote((dir_ / "setup.log").string()));
+    return {run.status, run.err};
   }
   std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    nimbra::testsupport::WriteText(dir_ / name, text);
+    return (dir_ / name).string();
   }
-  std::filesystem::path dir_;
+
+  const std::filesystem::path setup_ = BuiltProgram("nimbra-setup");
+  const std::filesystem::path machine_tool_ = BuiltProgram("nimbra-machine");
+  nimbra::testsupport::TempFolder folder_{"nimbra-setup-program"};
+  const std::filesystem::path& dir_ = folder_.Path();
 };
 
 TEST_F(SetupProgram, MistypedSetupFolderStopsWithOneLine) {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/fixture.h"
 #include "setup/answer_ui.h"
 #include "setup/tsetup_form.h"
 #include "setup/unattended.h"
+#include "testsupport/test_machine.h"
 #include "ui/event_log.h"
 
 namespace nimbra::setup::testing {
@@ -61,7 +61,7 @@ class WizardTest : public ::testing::Test {
 
   std::string Text(const char* control) { return wizard->Form().At(control).text; }
 
-  platform::TestMachine machine;
+  testsupport::TestMachine machine;
   // Short, so that a window that never closes costs the test little time.
   std::chrono::milliseconds windowWaitLimit{50};
   std::unique_ptr<ui::EventLog> log;

@@ -1,12 +1,13 @@
-#include "platform/fixture.h"
+#include "testsupport/test_machine.h"
 
-#include <cstdlib>
 #include <system_error>
 
 #include "platform/files/path.h"
 #include "platform/registry/registry.h"
 
-namespace nimbra::platform {
+namespace nimbra::testsupport {
+
+using namespace platform;
 
 namespace fs = std::filesystem;
 
@@ -35,23 +36,12 @@ RegKey OpenForWrite(Machine& machine, std::string_view key) {
 
 }  // namespace
 
-fs::path TestMachine::MakeTempRoot() {
-  std::string pattern = (fs::temp_directory_path() / "nimbra-machine-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw MachineError("Cannot create a temporary folder in " + fs::temp_directory_path().string());
-  }
-  return pattern;
-}
-
 TestMachine::TestMachine() : TestMachine(TestOptions()) {}
 
 TestMachine::TestMachine(const MachineOptions& options)
-    : temp_root_(MakeTempRoot()), machine_(Machine::Create(temp_root_ / "machine", options)) {}
+    : temp_root_("nimbra-machine"), machine_(Machine::Create(temp_root_ / "machine", options)) {}
 
-TestMachine::~TestMachine() {
-  std::error_code ec;
-  fs::remove_all(temp_root_, ec);
-}
+TestMachine::~TestMachine() = default;
 
 fs::path TestMachine::AddDrive(char letter, DriveType type, std::string_view label,
                                std::string_view remote_name) {
@@ -100,4 +90,4 @@ void TestMachine::SetDword(std::string_view key, std::string_view name, std::uin
   machine_.Save();
 }
 
-}  // namespace nimbra::platform
+}  // namespace nimbra::testsupport

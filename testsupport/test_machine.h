@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "platform/machine.h"
+#include "testsupport/temp_folder.h"
 
-namespace nimbra::platform {
+namespace nimbra::testsupport {
 
 // A fresh machine in its own temporary folder (under the system temp
 // directory, never the home folder), removed with everything in it when the
@@ -24,20 +25,20 @@ class TestMachine {
   // Options default to an NT machine with user "tester" and computer
   // "TESTPC".
   TestMachine();
-  explicit TestMachine(const MachineOptions& options);
+  explicit TestMachine(const platform::MachineOptions& options);
   ~TestMachine();
   TestMachine(const TestMachine&) = delete;
   TestMachine& operator=(const TestMachine&) = delete;
 
-  Machine& machine() { return machine_; }
-  Machine* operator->() { return &machine_; }
-  Machine& operator*() { return machine_; }
+  platform::Machine& machine() { return machine_; }
+  platform::Machine* operator->() { return &machine_; }
+  platform::Machine& operator*() { return machine_; }
   const std::filesystem::path& Root() const { return machine_.Root(); }
 
   // Adds a drive whose content lives in "<root>/drive_<letter>" and returns
   // that host folder. A remote drive gets remote_name as its connection
   // ("\\server\share"); empty means none.
-  std::filesystem::path AddDrive(char letter, DriveType type, std::string_view label = {},
+  std::filesystem::path AddDrive(char letter, platform::DriveType type, std::string_view label = {},
                                  std::string_view remote_name = {});
 
   // Writes a file at a Windows path, creating its folders.
@@ -55,10 +56,8 @@ class TestMachine {
   void SetDword(std::string_view key, std::string_view name, std::uint32_t value);
 
  private:
-  static std::filesystem::path MakeTempRoot();
-
-  std::filesystem::path temp_root_;
-  Machine machine_;
+  TempFolder temp_root_;
+  platform::Machine machine_;
 };
 
-}  // namespace nimbra::platform
+}  // namespace nimbra::testsupport

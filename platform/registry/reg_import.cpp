@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/registry/reg_hive.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry.h"
 
@@ -52,6 +53,22 @@ std::u16string DecodeText(std::string_view text) {
   }
   if (text.substr(0, 3) == "\xef\xbb\xbf") return reg::Utf8ToUtf16(text.substr(3));
   return text.substr(0, 8) == "REGEDIT4" ? reg::AnsiToUtf16(text) : reg::Utf8ToUtf16(text);
+}
+
+// How deep in its hive a key of `elements` names below a root key lies:
+// HKEY_CLASSES_ROOT is HKLM\Software\Classes, HKEY_CURRENT_CONFIG four keys
+// down; the SID key of HKEY_USERS is HKEY_CURRENT_USER itself.
+std::size_t HiveDepth(RootKey root, std::size_t elements) {
+  switch (root) {
+    case RootKey::ClassesRoot:
+      return elements + 2;
+    case RootKey::CurrentConfig:
+      return elements + 4;
+    case RootKey::Users:
+      return elements - 1;  // never empty: the SID was checked
+    default:
+      return elements;
+  }
 }
 
 class RegFileParser {
@@ -109,13 +126,20 @@ class RegFileParser {
     const std::optional<RootKey> root = ParseRootKey(full.substr(0, slash));
     if (!root) Fail("unknown root key in [" + full + "]");
     std::string path = slash == std::string::npos ? "" : full.substr(slash + 1);
-    if (*root == RootKey::Users) {
-      const std::vector<std::u16string> elements = reg::SplitKeyPath(path);
-      if (elements.empty() || reg::Fold(elements[0]) != reg::Fold(reg::AnsiToUtf16(kUserSid))) {
-        Fail("only HKEY_USERS\\" + std::string(kUserSid) + " can be imported");
-      }
+    const std::vector<std::u16string> elements = reg::SplitKeyPath(path);
+    if (*root == RootKey::Users &&
+        (elements.empty() || reg::Fold(elements[0]) != reg::Fold(reg::AnsiToUtf16(kUserSid)))) {
+      Fail("only HKEY_USERS\\" + std::string(kUserSid) + " can be imported");
     }
-    if (reg::SplitKeyPath(path).empty() && remove) Fail("a root key cannot be deleted");
+    if (elements.empty() && remove) Fail("a root key cannot be deleted");
+    // What the registry refuses to create is refused here, before anything
+    // of the file is written.
+    for (const std::u16string& element : elements) {
+      if (element.size() > 255) Fail("registry key name longer than 255 characters");
+    }
+    if (HiveDepth(*root, elements.size()) > reg::kMaxDepth) {
+      Fail("registry key path deeper than " + std::to_string(reg::kMaxDepth) + " levels");
+    }
     seen_key_ = true;
     root_ = *root;
     path_ = path;

@@ -91,6 +91,9 @@ TEST_F(RegistryImport, BadFilesChangeNothing) {
     std::string text;
     int line;
   };
+  // 511 keys below HKEY_CLASSES_ROOT lie 513 deep in the machine's hive.
+  std::string deep = "[HKEY_CLASSES_ROOT";
+  for (int i = 0; i < 511; ++i) deep += "\\k";
   const Case cases[] = {
       {"REGEDIT5\r\n[HKEY_CURRENT_USER\\A]\r\n", 1},
       {"", 0},
@@ -104,6 +107,11 @@ TEST_F(RegistryImport, BadFilesChangeNothing) {
       {"REGEDIT4\r\n[HKEY_USERS\\.DEFAULT\\A]\r\n", 2},
       {"REGEDIT4\r\n[-HKEY_CURRENT_USER]\r\n", 2},
       {"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\nstray text\r\n", 3},
+      // Keys the registry cannot hold are refused before anything is written.
+      {"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n[HKEY_CURRENT_USER\\B\\" + std::string(256, 'k') +
+           "]\r\n",
+       3},
+      {"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n" + deep + "]\r\n", 3},
   };
   for (const Case& c : cases) {
     try {

@@ -35,9 +35,9 @@ class MachineTool : public ::testing::Test {
 
 TEST_F(MachineTool, InitDriveAndShow) {
   EXPECT_EQ(Tool("init " + Dir("m") + " --win9x").status, 0);
-  EXPECT_EQ(
-      Tool("drive add " + Dir("m") + " n " + Dir("net") + " remote --remote '\\\\srv\\mail'").status,
-      0);
+  EXPECT_EQ(Tool("drive add " + Dir("m") + " n " + Dir("net") + " remote --remote '\\\\srv\\mail'")
+                .status,
+            0);
   const CommandResult show = Tool("show " + Dir("m"));
   EXPECT_EQ(show.status, 0);
   EXPECT_NE(show.out.find("Windows 95/98"), std::string::npos) << show.out;

@@ -7,14 +7,23 @@
 // --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true: the
 // runs of every benchmark are then spread over the whole session, so a slow
 // spell does not fall on one side of a ratio only.
+//
+// At n = 607 a process's first thousand x^e go through squaring chains and
+// later ones through a table of 1.5 MB built by the call that switches. So
+// x^e at 607 is reported in four phases, each timed in a fresh process (this
+// program run again): the first call, the mean of the first thousand, the
+// switching call (the table's build and one x^e), and the steady state after
+// the switch (BM_PowerOfX_Engine, warmed up past it).
 
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -24,6 +33,7 @@
 #include "engine/cpu_features.h"
 #include "engine/field/gf_expo.h"
 #include "engine/tests/gf_literal.h"
+#include "testsupport/run_program.h"
 
 namespace {
 
@@ -74,15 +84,74 @@ void BM_Multiply_Engine(benchmark::State& state) {
   }
 }
 
+// Calls of x^e before the engine switches to the table at n = 607.
+constexpr int kCallsBeforeTable = 1000;
+
 void BM_PowerOfX_Engine(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   const auto& f = GFField::For(n, MidTap(n));
   const Operands ops = MakeOperands(n);
   Words r(f.Words());
+  for (int i = 0; i <= kCallsBeforeTable; ++i)
+    nimbra::engine::field::PowerOfXWords(f, ops.exponent.data(), r.data());
   for (auto _ : state) {
     nimbra::engine::field::PowerOfXWords(f, ops.exponent.data(), r.data());
     benchmark::DoNotOptimize(r.data());
   }
+  state.SetLabel(n == 607 ? "after the switch to the table" : "");
+}
+
+// Seconds of x^e at 607 in a fresh process: the first call, the mean of the
+// first thousand, the call that switches to the table (its build included).
+struct Phases {
+  double first = 0, thousand = 0, switching = 0;
+};
+
+const char* const kPhasesFlag = "--x-power-phases";
+
+// The child's side: times the phases and prints them.
+int PrintPhases() {
+  const auto& f = GFField::For(607, MidTap(607));
+  const Operands ops = MakeOperands(607);
+  Words r(f.Words());
+  using Clock = std::chrono::steady_clock;
+  auto call = [&] {
+    const auto start = Clock::now();
+    nimbra::engine::field::PowerOfXWords(f, ops.exponent.data(), r.data());
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  Phases p;
+  p.first = call();
+  double total = p.first;
+  for (int i = 1; i < kCallsBeforeTable; ++i) total += call();
+  p.thousand = total / kCallsBeforeTable;
+  p.switching = call();
+  std::printf("%.9f %.9f %.9f\n", p.first, p.thousand, p.switching);
+  return 0;
+}
+
+Phases MeasurePhases(benchmark::State& state) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const auto run =
+      nimbra::testsupport::RunCommand(nimbra::testsupport::ShellQuote(self) + " " + kPhasesFlag);
+  Phases p;
+  if (run.status != 0 ||
+      std::sscanf(run.out.c_str(), "%lf %lf %lf", &p.first, &p.thousand, &p.switching) != 3)
+    state.SkipWithError("the timing process failed");
+  return p;
+}
+
+void BM_PowerOfXFirstCall_Engine(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(MeasurePhases(state).first);
+  state.SetLabel("a process's first x^e");
+}
+void BM_PowerOfXFirstThousand_Engine(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(MeasurePhases(state).thousand);
+  state.SetLabel("mean of a process's first thousand x^e (chains)");
+}
+void BM_PowerOfXSwitch_Engine(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(MeasurePhases(state).switching);
+  state.SetLabel("the call that switches: the table's build and one x^e");
 }
 
 void BM_Power_Engine(benchmark::State& state) {
@@ -156,7 +225,8 @@ void BM_Power_Literal(benchmark::State& state) {
 // benchmark (over repetitions, or their median when only aggregates are
 // reported), keyed by (operation, implementation, n) from
 // "BM_<op>_<impl>/<n>" (BM_Square has no implementation part and is left
-// out). CPU time, not wall time: the ratios should depend as
+// out). CPU time (for the phases timed in other processes, the time they
+// measured), not wall time: the ratios should depend as
 // little as possible on what else the machine is running.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -173,24 +243,28 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (name.rfind("BM_", 0) != 0 || under < 3 || run.run_name.args.empty()) continue;
       const Key key{name.substr(3, under - 3), name.substr(under + 1),
                     std::atoi(run.run_name.args.c_str())};
-      const double seconds =
-          run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      // A phase timed in a process of its own: its measured time.
+      const bool manual = run.run_name.time_type == "manual_time";
+      const double seconds = (manual ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime()) /
+                             benchmark::GetTimeUnitMultiplier(run.time_unit);
       const auto [it, fresh] = best_.emplace(key, seconds);
       if (!fresh) it->second = std::min(it->second, seconds);
     }
   }
 
-  // One line per operation and n that ran for the engine and another side.
+  // One line per operation and n that ran for the engine and another side
+  // (the phases of x^e against the others' x^e).
   void PrintRatios() const {
     std::printf("\nEngine speed-up (other CPU time / engine CPU time):\n");
-    std::printf("%-10s %6s %12s %12s\n", "operation", "n", "vs OpenSSL", "vs literal");
+    std::printf("%-24s %6s %12s %12s\n", "operation", "n", "vs OpenSSL", "vs literal");
     for (const auto& [key, engine] : best_) {
       const auto& [op, impl, n] = key;
       if (impl != "Engine") continue;
-      const std::string openssl = Ratio(op, "OpenSSL", n, engine);
-      const std::string literal = Ratio(op, "Literal", n, engine);
+      const std::string other = op.rfind("PowerOfX", 0) == 0 ? "PowerOfX" : op;
+      const std::string openssl = Ratio(other, "OpenSSL", n, engine);
+      const std::string literal = Ratio(other, "Literal", n, engine);
       if (openssl == "-" && literal == "-") continue;
-      std::printf("%-10s %6d %12s %12s\n", op.c_str(), n, openssl.c_str(), literal.c_str());
+      std::printf("%-24s %6d %12s %12s\n", op.c_str(), n, openssl.c_str(), literal.c_str());
     }
   }
 
@@ -212,6 +286,21 @@ BENCHMARK(BM_Square)->Arg(607)->Arg(1279);
 BENCHMARK(BM_Multiply_Engine)->Arg(607)->Arg(1279);
 BENCHMARK(BM_Multiply_Literal)->Arg(607)->Arg(1279);
 BENCHMARK(BM_PowerOfX_Engine)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PowerOfXFirstCall_Engine)
+    ->Arg(607)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PowerOfXFirstThousand_Engine)
+    ->Arg(607)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PowerOfXSwitch_Engine)
+    ->Arg(607)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PowerOfX_OpenSSL)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PowerOfX_Literal)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Power_Engine)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
@@ -219,6 +308,7 @@ BENCHMARK(BM_Power_OpenSSL)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Power_Literal)->Arg(607)->Arg(1279)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == kPhasesFlag) return PrintPhases();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;

@@ -14,13 +14,6 @@ std::string Hex(std::span<const std::uint8_t> bytes, const char* digits) {
   return out;
 }
 
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string HexLower(std::span<const std::uint8_t> bytes) {
@@ -38,7 +31,7 @@ std::vector<std::uint8_t> HexToBytes(std::string_view text) {
   }
   std::vector<std::uint8_t> out(text.size() / 2);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const int v = DigitValue(text[i]);
+    const int v = HexDigitValue(text[i]);
     if (v < 0) {
       throw ConvertError("invalid hexadecimal digit at position " + std::to_string(i + 1));
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "core/hex.h"
 #include "platform/files/atomic_file.h"
 #include "platform/machine_error.h"
 
@@ -44,13 +45,6 @@ std::string HeaderText(const std::vector<std::string>& header) {
   return text;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::filesystem::path EmulationFolder(const std::filesystem::path& machine_root) {
@@ -77,9 +71,9 @@ std::string TableFile::EncodeField(std::string_view text) {
 std::string TableFile::DecodeField(std::string_view text) {
   std::string decoded;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-        HexDigit(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+        HexDigitValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       decoded += text[i];  // a lone '%' written by hand stays as it is

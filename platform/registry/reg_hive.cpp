@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/hex.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_error.h"
 
@@ -16,11 +17,11 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  return HexDigitValue(static_cast<unsigned char>(c)) >= 0;
 }
-unsigned HexDigitValue(char c) {
-  if (c <= '9') return c - '0';
-  return (c | 0x20) - 'a' + 10;
+// The value of a character IsHexDigit accepted.
+unsigned HexValue(char c) {
+  return static_cast<unsigned>(HexDigitValue(static_cast<unsigned char>(c)));
 }
 
 std::string_view SkipSpace(std::string_view s) {
@@ -152,7 +153,7 @@ class HiveParser {
     if (StartsWith(p, "#time=")) {
       std::uint64_t time = 0;
       for (std::size_t i = 6; i < p.size() && i < 6 + 16 && IsHexDigit(p[i]); ++i) {
-        time = (time << 4) | HexDigitValue(p[i]);
+        time = (time << 4) | HexValue(p[i]);
       }
       key_->modified = time;
     } else if (StartsWith(p, "#class=\"")) {
@@ -196,7 +197,7 @@ class HiveParser {
       std::size_t i = 4;
       std::uint64_t number = 0;
       while (i < p.size() && IsHexDigit(p[i]) && number <= 0xffffffffULL) {
-        number = number * 16 + HexDigitValue(p[i++]);
+        number = number * 16 + HexValue(p[i++]);
       }
       if (i == 4 || number > 0xffffffffULL || !StartsWith(p.substr(i), "):")) {
         Fail("malformed value type");
@@ -227,7 +228,7 @@ class HiveParser {
     std::size_t i = 0;
     while (i < p.size() && IsHexDigit(p[i])) {
       if (i == 8) Fail("dword value longer than 8 hex digits");
-      value = (value << 4) | HexDigitValue(p[i++]);
+      value = (value << 4) | HexValue(p[i++]);
     }
     if (i == 0) Fail("malformed dword value");
     key_->SetValue(
@@ -245,7 +246,7 @@ class HiveParser {
         std::size_t digits = 0;
         while (i < p.size() && IsHexDigit(p[i])) {
           if (++digits > 2) Fail("malformed hex data (byte over ff)");
-          byte = byte * 16 + HexDigitValue(p[i++]);
+          byte = byte * 16 + HexValue(p[i++]);
         }
         data.push_back(static_cast<std::uint8_t>(byte));
         while (i < p.size() && IsSpace(p[i])) ++i;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/hex.h"
 #include "platform/registry/reg_hive.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry.h"
@@ -29,13 +30,6 @@ std::u16string_view Trim(std::u16string_view s) {
 
 bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
 }
 
 // UTF-16LE with a byte order mark, UTF-8 with one, REGEDIT4 in CP-1252,
@@ -175,9 +169,9 @@ class RegFileParser {
       std::u16string_view digits = p.substr(6);
       std::uint32_t value = 0;
       std::size_t i = 0;
-      for (; i < digits.size() && HexDigit(digits[i]) >= 0; ++i) {
+      for (; i < digits.size() && HexDigitValue(digits[i]) >= 0; ++i) {
         if (i == 8) Fail("dword value longer than 8 hex digits");
-        value = (value << 4) | static_cast<std::uint32_t>(HexDigit(digits[i]));
+        value = (value << 4) | static_cast<std::uint32_t>(HexDigitValue(digits[i]));
       }
       if (i == 0 || !Trim(digits.substr(i)).empty()) Fail("malformed dword value");
       op.value = {RegType::DWord,
@@ -188,8 +182,8 @@ class RegFileParser {
     } else if (StartsWith(p, u"hex(")) {
       std::size_t i = 4;
       std::uint64_t type = 0;
-      for (; i < p.size() && HexDigit(p[i]) >= 0 && type <= 0xffffffffULL; ++i) {
-        type = type * 16 + static_cast<std::uint64_t>(HexDigit(p[i]));
+      for (; i < p.size() && HexDigitValue(p[i]) >= 0 && type <= 0xffffffffULL; ++i) {
+        type = type * 16 + static_cast<std::uint64_t>(HexDigitValue(p[i]));
       }
       if (i == 4 || type > 0xffffffffULL || !StartsWith(p.substr(i), u"):")) {
         Fail("malformed value type");
@@ -226,10 +220,11 @@ class RegFileParser {
       p = Trim(p);
       std::size_t i = 0;
       while (i < p.size()) {
-        const int high = HexDigit(p[i]);
+        const int high = HexDigitValue(p[i]);
         if (high < 0) break;
         int byte = high;
-        if (i + 1 < p.size() && HexDigit(p[i + 1]) >= 0) byte = byte * 16 + HexDigit(p[++i]);
+        if (i + 1 < p.size() && HexDigitValue(p[i + 1]) >= 0)
+          byte = byte * 16 + HexDigitValue(p[++i]);
         data.push_back(static_cast<std::uint8_t>(byte));
         ++i;
         while (i < p.size() && IsBlank(p[i])) ++i;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/hex.h"
+
 namespace nimbra::platform::reg {
 namespace {
 
@@ -16,12 +18,7 @@ constexpr char kCEscapes[32] = {0, 0, 0, 0, 0, 0, 0, 'a', 'b', 't', 'n', 'v', 'f
                                 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0,   'e', 0,   0,   0, 0};
 
 bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
+  return HexDigitValue(static_cast<unsigned char>(c)) >= 0;
 }
 
 // Decodes one UTF-8 sequence starting at text[pos] (a byte >= 0x80) and
@@ -197,7 +194,7 @@ std::size_t ParseEscaped(std::string_view text, char end, std::u16string& result
         }
         unsigned value = 0;
         for (int i = 0; i < 4 && p < text.size() && IsHexDigit(text[p]); ++i) {
-          value = value * 16 + HexValue(text[p++]);
+          value = value * 16 + HexDigitValue(static_cast<unsigned char>(text[p++]));
         }
         result.push_back(static_cast<char16_t>(value));
         break;

@@ -4,15 +4,11 @@ namespace nimbra::platform {
 
 std::optional<std::string> ReadRegString(Registry& registry, RootKey root, std::string_view key,
                                          std::string_view name) {
-  try {
-    const std::optional<RegKey> handle = registry.OpenKey(root, key, false);
-    if (!handle || !handle->ValueExists(name)) return std::nullopt;
-    const RegType type = handle->GetValueType(name);
-    if (type != RegType::String && type != RegType::ExpandString) return std::nullopt;
-    return handle->ReadString(name);
-  } catch (const ERegistryException&) {
-    return std::nullopt;
-  }
+  const std::optional<RegKey> handle = registry.OpenKey(root, key, false);
+  if (!handle || !handle->ValueExists(name)) return std::nullopt;
+  const RegType type = handle->GetValueType(name);
+  if (type != RegType::String && type != RegType::ExpandString) return std::nullopt;
+  return handle->ReadString(name);
 }
 
 void WriteRegString(Registry& registry, RootKey root, std::string_view key, std::string_view name,

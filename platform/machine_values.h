@@ -9,7 +9,8 @@
 namespace nimbra::platform {
 
 // Registry reads that treat a missing key, a missing value and a value of
-// another type alike: nullopt.
+// another type alike: nullopt. A registry file that cannot be read raises
+// ERegistryException.
 std::optional<std::string> ReadRegString(Registry& registry, RootKey root, std::string_view key,
                                          std::string_view name);
 

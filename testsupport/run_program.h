@@ -3,9 +3,12 @@
 // Running programs from tests: this build's own programs as a user runs
 // them, and outside tools that check our files.
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbra::testsupport {
 
@@ -17,6 +20,13 @@ struct CommandResult {
 
 // Runs a command line through /bin/sh and waits for it.
 CommandResult RunCommand(const std::string& command_line);
+
+// Starts a program (argv[0] is its path) without waiting for it; its output
+// goes nowhere. Raises std::runtime_error when it cannot be started.
+pid_t StartProgram(const std::vector<std::string>& argv);
+// Waits for a started program: its exit status, or minus the number of the
+// signal that ended it.
+int WaitProgram(pid_t pid);
 
 // A text as one shell word ('...').
 std::string ShellQuote(std::string_view text);

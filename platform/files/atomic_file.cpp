@@ -26,8 +26,7 @@ namespace {
 std::mutex fault_mutex;
 WriteFault pending_fault = WriteFault::kNone;
 int fault_skip = 0;
-// Set while the current replacement of this process meets the fault.
-thread_local WriteFault active_fault = WriteFault::kNone;
+std::atomic<long long> write_delay_ms{0};
 
 WriteFault TakeFault() {
   std::lock_guard<std::mutex> lock(fault_mutex);
@@ -41,11 +40,16 @@ WriteFault TakeFault() {
   return fault;
 }
 
-// Takes the active fault when it is `fault`.
-bool Meets(WriteFault fault) {
-  if (active_fault != fault) return false;
-  active_fault = WriteFault::kNone;
+// Takes `fault` when it is the one the replacement is still to meet.
+bool Meets(WriteFault& pending, WriteFault fault) {
+  if (pending != fault) return false;
+  pending = WriteFault::kNone;
   return true;
+}
+
+void SlowStep() {
+  const long long delay = write_delay_ms.load();
+  if (delay > 0) ::usleep(static_cast<useconds_t>(delay * 1000));
 }
 
 // ---- descriptors ----
@@ -67,22 +71,6 @@ class Fd {
 
  private:
   int fd_;
-};
-
-// The temporary file of one replacement: removed unless renamed.
-class TempFile {
- public:
-  explicit TempFile(fs::path path) : path_(std::move(path)) {}
-  ~TempFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const fs::path& Path() const { return path_; }
-  void Renamed() { path_.clear(); }
-
- private:
-  fs::path path_;
 };
 
 constexpr std::string_view kTempMark = ".~";
@@ -179,8 +167,9 @@ std::optional<std::string> ReadFileIfExists(const fs::path& path) {
 }
 
 void FileSink::Write(std::string_view data) {
-  if (Meets(WriteFault::kWriteError)) throw AtomicFileError(target_, "write", EIO);
-  const bool full = Meets(WriteFault::kDiskFull);
+  SlowStep();
+  if (Meets(fault_, WriteFault::kWriteError)) throw AtomicFileError(target_, "write", EIO);
+  const bool full = Meets(fault_, WriteFault::kDiskFull);
   if (full) data = data.substr(0, data.size() / 2);
   while (!data.empty()) {
     const ssize_t n = ::write(fd_, data.data(), data.size());
@@ -193,63 +182,98 @@ void FileSink::Write(std::string_view data) {
   if (full) throw AtomicFileError(target_, "write", ENOSPC);
 }
 
-void ReplaceFile(const fs::path& path, const std::function<void(FileSink&)>& fill,
-                 const ReplaceOptions& options) {
-  active_fault = TakeFault();
-  const fs::path target = FinalTarget(path);
-  fs::path folder = target.parent_path();
+PreparedFile::PreparedFile(const fs::path& path, const std::function<void(FileSink&)>& fill,
+                           const ReplaceOptions& options)
+    : target_(FinalTarget(path)), fault_(TakeFault()) {
+  fs::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
-  const std::string name = target.filename().string();
+  const std::string name = target_.filename().string();
   RemoveLeftovers(folder, name);
 
   static std::atomic<unsigned> counter{0};
   int raw = -1;
-  fs::path temp_path;
   for (int attempt = 0; raw < 0; ++attempt) {
-    temp_path = folder / TempName(name, ::getpid(), counter++);
-    raw = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp_ = folder / TempName(name, ::getpid(), counter++);
+    raw = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (raw < 0 && (errno != EEXIST || attempt > 100)) {
-      throw AtomicFileError(target, "create a temporary file", errno);
+      const int error = errno;
+      temp_.clear();
+      throw AtomicFileError(target_, "create a temporary file", error);
     }
   }
-  Fd fd(raw);
-  TempFile temp(temp_path);
-  // Held until the file is closed: a cleaner elsewhere leaves it alone.
-  ::flock(fd.get(), LOCK_EX | LOCK_NB);
+  try {
+    Fd fd(raw);
+    // Held until the file is closed: a cleaner elsewhere leaves it alone.
+    ::flock(fd.get(), LOCK_EX | LOCK_NB);
 
-  const fs::path& model = options.like.empty() ? target : options.like;
-  struct stat old {};
-  if (::stat(model.c_str(), &old) == 0) {
-    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) {
-      throw AtomicFileError(target, "create a temporary file", errno);
+    const fs::path& model = options.like.empty() ? target_ : options.like;
+    struct stat old {};
+    if (::stat(model.c_str(), &old) == 0) {
+      if (::fchmod(fd.get(), old.st_mode & 07777) != 0) {
+        throw AtomicFileError(target_, "create a temporary file", errno);
+      }
+      CopyHostDosAttributes(model, temp_);
     }
-    CopyHostDosAttributes(model, temp.Path());
+    FileSink sink(fd.get(), target_, fault_);
+    fill(sink);
+    if (options.finish) options.finish(fd.get());
+    SlowStep();
+    if (Meets(fault_, WriteFault::kFlushError)) throw AtomicFileError(target_, "flush", EIO);
+    if (::fsync(fd.get()) != 0) throw AtomicFileError(target_, "flush", errno);
+    if (fd.Close() != 0) throw AtomicFileError(target_, "close", errno);
+  } catch (...) {
+    ::unlink(temp_.c_str());
+    throw;
   }
-  FileSink sink(fd.get(), target);
-  fill(sink);
-  if (options.finish) options.finish(fd.get());
-  if (Meets(WriteFault::kFlushError)) throw AtomicFileError(target, "flush", EIO);
-  if (::fsync(fd.get()) != 0) throw AtomicFileError(target, "flush", errno);
-  if (fd.Close() != 0) throw AtomicFileError(target, "close", errno);
-  if (Meets(WriteFault::kKilled)) ::raise(SIGKILL);
-  if (Meets(WriteFault::kRenameError)) throw AtomicFileError(target, "replace", EACCES);
-  if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
-    throw AtomicFileError(target, "replace", errno);
-  }
-  temp.Renamed();
-  active_fault = WriteFault::kNone;
-  SyncFolder(folder);  // makes the rename itself durable
+}
+
+PreparedFile::PreparedFile(const fs::path& target, std::string_view content,
+                           const ReplaceOptions& options)
+    : PreparedFile(
+          target, [content](FileSink& sink) { sink.Write(content); }, options) {}
+
+PreparedFile::~PreparedFile() {
+  if (!installed_ && !keep_) ::unlink(temp_.c_str());
+}
+
+void PreparedFile::Install() {
+  if (Meets(fault_, WriteFault::kKilled)) ::raise(SIGKILL);
+  if (Meets(fault_, WriteFault::kRenameError)) throw AtomicFileError(target_, "replace", EACCES);
+  InstallTempFile(temp_, target_);
+  installed_ = true;
+}
+
+void InstallTempFile(const fs::path& temp, const fs::path& path) {
+  const fs::path target = FinalTarget(path);
+  SlowStep();
+  if (::rename(temp.c_str(), target.c_str()) != 0) throw AtomicFileError(target, "replace", errno);
+  const fs::path folder = target.parent_path();
+  SyncFolder(folder.empty() ? fs::path(".") : folder);  // makes the rename itself durable
+}
+
+void RemoveStaleTempFiles(const fs::path& path) {
+  const fs::path target = FinalTarget(path);
+  const fs::path folder = target.parent_path();
+  RemoveLeftovers(folder.empty() ? fs::path(".") : folder, target.filename().string());
+}
+
+void ReplaceFile(const fs::path& target, const std::function<void(FileSink&)>& fill,
+                 const ReplaceOptions& options) {
+  PreparedFile(target, fill, options).Install();
 }
 
 void ReplaceFile(const fs::path& target, std::string_view content, const ReplaceOptions& options) {
-  ReplaceFile(
-      target, [content](FileSink& sink) { sink.Write(content); }, options);
+  PreparedFile(target, content, options).Install();
 }
 
 void InjectWriteFault(WriteFault fault, int skip) {
   std::lock_guard<std::mutex> lock(fault_mutex);
   pending_fault = fault;
   fault_skip = skip;
+}
+
+void InjectWriteDelay(std::chrono::milliseconds delay) {
+  write_delay_ms = delay.count();
 }
 
 }  // namespace nimbra::platform

@@ -1,14 +1,11 @@
 #include "platform/profile/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/files/atomic_file.h"
+#include "platform/files/folder_lock.h"
 
 namespace nimbra::platform {
 namespace {
@@ -18,26 +15,6 @@ namespace fs = std::filesystem;
 std::string Describe(const fs::path& path, const std::string& what, int error) {
   return "profile file " + path.string() + ": " + what + " (" + std::strerror(error) + ")";
 }
-
-// An exclusive advisory lock on a folder, held by writers of the profile
-// files in it. Where the file system cannot lock, writers go unlocked.
-class FolderLock {
- public:
-  explicit FolderLock(const fs::path& folder)
-      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
 
 fs::path FolderOf(const fs::path& path) {
   return path.has_parent_path() ? path.parent_path() : fs::path(".");

@@ -255,6 +255,7 @@ class RegFileParser {
 void ImportRegFile(Registry& registry, std::string_view text, const std::string& source_name) {
   const std::u16string decoded = DecodeText(text);
   std::vector<Operation> operations = RegFileParser(decoded, source_name).Parse();
+  RegistryTransaction transaction(registry);
   std::optional<RegKey> key;
   for (Operation& op : operations) {
     switch (op.kind) {
@@ -273,6 +274,7 @@ void ImportRegFile(Registry& registry, std::string_view text, const std::string&
         break;
     }
   }
+  transaction.Commit();
 }
 
 }  // namespace nimbra::platform

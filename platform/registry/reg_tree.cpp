@@ -96,6 +96,22 @@ std::optional<std::u16string> RegNode::LinkTarget() const {
   return target;
 }
 
+std::unique_ptr<RegNode> RegNode::Clone() const {
+  auto copy = std::make_unique<RegNode>();
+  copy->name = name;
+  copy->folded = folded;
+  copy->values = values;
+  copy->modified = modified;
+  copy->key_class = key_class;
+  copy->link = link;
+  copy->subkeys.reserve(subkeys.size());
+  for (const auto& child : subkeys) {
+    copy->subkeys.push_back(child->Clone());
+    copy->subkeys.back()->parent = copy.get();
+  }
+  return copy;
+}
+
 std::uint64_t CurrentFileTime() {
   using namespace std::chrono;
   constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ULL;

@@ -43,6 +43,9 @@ struct RegNode {
 
   // The link target path from "SymbolicLinkValue" (REG_LINK, UTF-16), or nullopt.
   std::optional<std::u16string> LinkTarget() const;
+
+  // A copy of the node with its whole subtree (the copy has no parent).
+  std::unique_ptr<RegNode> Clone() const;
 };
 
 // FILETIME of now.

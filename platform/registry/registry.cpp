@@ -1,25 +1,14 @@
 #include "platform/registry/registry.h"
 
-#include <fstream>
-
-#include "platform/files/atomic_file.h"
-#include "platform/files/file_stamp.h"
-#include "platform/registry/reg_hive.h"
 #include "platform/registry/reg_location.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/reg_tree.h"
+#include "platform/registry/registry_hive.h"
 
 namespace nimbra::platform {
 namespace {
 
-constexpr int kMachine = 0;
-constexpr int kUser = 1;
 constexpr int kMaxLinkDepth = 16;
-
-constexpr const char* kHiveFiles[2] = {"system.reg", "user.reg"};
-constexpr const char* kHiveComments[2] = {
-    ";; All keys relative to REGISTRY\\\\Machine",
-    ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000"};
 
 std::string JoinDisplay(std::string base, const std::vector<std::u16string>& elements) {
   for (const auto& element : elements) {
@@ -27,67 +16,6 @@ std::string JoinDisplay(std::string base, const std::vector<std::u16string>& ele
     base += reg::Utf16ToAnsi(element);
   }
   return base;
-}
-
-// The "#arch=" of an existing hive file, read from the lines before its first key.
-std::string ArchOfFile(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::string line;
-  for (int i = 0; i < 64 && std::getline(in, line); ++i) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("[", 0) == 0) break;
-    if (line == "#arch=win32" || line == "#arch=win64") return line.substr(6);
-  }
-  return "";
-}
-
-}  // namespace
-
-struct Registry::Hive {
-  std::filesystem::path file;
-  FileStamp stamp;  // of the file as last read or written
-  bool loaded = false;
-  bool dirty = false;
-  bool keepFile = false;  // damaged and not kept aside: never saved over
-  reg::HiveContent content;
-};
-
-namespace {
-
-// Whole-file reads and saves of hive files, failing as registry errors.
-std::optional<std::string> ReadHiveFile(const std::filesystem::path& file) {
-  try {
-    return ReadFileIfExists(file);
-  } catch (const AtomicFileError& error) {
-    throw ERegistryException(error.what());
-  }
-}
-
-void SaveHiveFile(const std::filesystem::path& file, std::string_view text) {
-  try {
-    ReplaceFile(file, text);
-  } catch (const AtomicFileError& error) {
-    throw ERegistryException(error.what());
-  }
-}
-
-// Copies a damaged hive file aside before anything replaces it: to
-// "<name>.damaged", or the first of "<name>.damaged.2", ... that is free or
-// already holds this very text. Returns the copy, empty when none was made.
-std::filesystem::path KeepAside(const std::filesystem::path& file, const std::string& text) {
-  for (int n = 1; n <= 100; ++n) {
-    std::filesystem::path copy = file;
-    copy += n == 1 ? std::string(".damaged") : ".damaged." + std::to_string(n);
-    try {
-      const std::optional<std::string> existing = ReadHiveFile(copy);
-      if (existing && *existing != text) continue;
-      if (!existing) SaveHiveFile(copy, text);
-      return copy;
-    } catch (const ERegistryException&) {
-      return {};
-    }
-  }
-  return {};
 }
 
 }  // namespace
@@ -149,75 +77,6 @@ std::string RegTypeName(RegType type) {
   return buffer;
 }
 
-// ---- Registry ----
-
-Registry::Registry(std::filesystem::path machine_root) : root_(std::move(machine_root)) {
-  for (int i = 0; i < 2; ++i) {
-    hives_[i] = std::make_unique<Hive>();
-    hives_[i]->file = root_ / kHiveFiles[i];
-  }
-}
-
-Registry::~Registry() {
-  try {
-    Flush();
-  } catch (...) {
-    // A destructor cannot report; callers who care call Flush themselves.
-  }
-}
-
-Registry::Hive& Registry::LoadedHive(int index) {
-  Hive& hive = *hives_[index];
-  if (hive.loaded) return hive;
-  hive.stamp = FileStamp::Of(hive.file);
-  hive.keepFile = false;
-  std::optional<std::string> text = ReadHiveFile(hive.file);
-  if (text) {
-    std::vector<reg::HiveProblem> problems;
-    hive.content = reg::ParseHive(*text, hive.file.string(), &problems);
-    if (!problems.empty()) {
-      HiveDamage damage{hive.file, problems.front().line, problems.front().what, problems.size(),
-                        KeepAside(hive.file, *text)};
-      hive.keepFile = damage.keptAs.empty();
-      damage_.push_back(std::move(damage));
-    }
-  } else {
-    hive.content.root = std::make_unique<RegNode>();
-    hive.content.root->modified = CurrentFileTime();
-    // A new hive takes the architecture of its sibling so Wine accepts both.
-    hive.content.arch = ArchOfFile(hives_[1 - index]->file);
-    if (hive.content.arch.empty()) hive.content.arch = "win32";
-  }
-  if (hive.content.comment.empty()) hive.content.comment = kHiveComments[index];
-  if (index == kMachine) {
-    // Current Wine makes CurrentControlSet a link to ControlSet001 in a new
-    // prefix; Wine 8 prefixes hold a plain key of that name, left as it is.
-    RegNode* system = hive.content.root->AddSubkey(u"System", hive.content.root->modified);
-    if (!system->FindSubkey(u"currentcontrolset")) {
-      RegNode* link = system->AddSubkey(u"CurrentControlSet", system->modified);
-      link->link = true;
-      link->SetValue(u"SymbolicLinkValue", static_cast<std::uint32_t>(RegType::Link),
-                     reg::Utf16Bytes(u"\\Registry\\Machine\\System\\ControlSet001", false));
-    }
-  }
-  hive.loaded = true;
-  return hive;
-}
-
-void Registry::Touched(int hive) {
-  hives_[hive]->dirty = true;
-}
-
-void Registry::Refresh() {
-  for (auto& hive : hives_) {
-    if (hive->loaded && !hive->dirty && FileStamp::Of(hive->file) != hive->stamp) {
-      hive->loaded = false;
-      hive->content = {};
-      ++generation_;  // handles find their keys again in the new tree
-    }
-  }
-}
-
 bool Registry::Walk(reg::Location& at, const std::vector<std::u16string>& elements, bool create,
                     bool follow_last, int link_depth) {
   for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -256,12 +115,12 @@ bool Registry::Walk(reg::Location& at, const std::vector<std::u16string>& elemen
     std::size_t skip;
     if (parts.size() >= 2 && reg::Fold(parts[0]) == u"registry" &&
         reg::Fold(parts[1]) == u"machine") {
-      next.hive = kMachine;
+      next.hive = kMachineHive;
       skip = 2;
     } else if (parts.size() >= 3 && reg::Fold(parts[0]) == u"registry" &&
                reg::Fold(parts[1]) == u"user" &&
                reg::Fold(parts[2]) == reg::Fold(reg::AnsiToUtf16(kUserSid))) {
-      next.hive = kUser;
+      next.hive = kUserHive;
       skip = 3;
     } else {
       return false;
@@ -279,21 +138,21 @@ bool Registry::Start(RootKey root, std::string_view path, bool create, reg::Loca
   std::vector<std::u16string> given = reg::SplitKeyPath(path);
   switch (root) {
     case RootKey::LocalMachine:
-      at.hive = kMachine;
+      at.hive = kMachineHive;
       break;
     case RootKey::ClassesRoot:
-      at.hive = kMachine;
+      at.hive = kMachineHive;
       elements = {u"Software", u"Classes"};
       break;
     case RootKey::CurrentConfig:
-      at.hive = kMachine;
+      at.hive = kMachineHive;
       elements = {u"System", u"CurrentControlSet", u"Hardware Profiles", u"Current"};
       break;
     case RootKey::CurrentUser:
-      at.hive = kUser;
+      at.hive = kUserHive;
       break;
     case RootKey::Users:
-      at.hive = kUser;
+      at.hive = kUserHive;
       if (given.empty() || reg::Fold(given[0]) != reg::Fold(reg::AnsiToUtf16(kUserSid))) {
         if (create) {
           throw ERegistryException("cannot create HKEY_USERS\\" + std::string(path) +
@@ -393,43 +252,6 @@ RegNode* Registry::Resolve(int hive, const std::vector<std::u16string>& folded_p
     if (!node) return nullptr;
   }
   return node;
-}
-
-void Registry::Flush() {
-  std::string refused;
-  for (auto& hive : hives_) {
-    if (!hive->loaded || !hive->dirty) continue;
-    if (hive->keepFile) {
-      refused = hive->file.string();
-      continue;
-    }
-    SaveHiveFile(hive->file,
-                 reg::WriteHive(*hive->content.root, hive->content.comment, hive->content.arch));
-    hive->stamp = FileStamp::Of(hive->file);
-    hive->dirty = false;
-  }
-  if (!refused.empty()) {
-    throw ERegistryException("the registry file " + refused +
-                             " is damaged and could not be kept aside; it is not saved over");
-  }
-}
-
-bool Registry::Modified() const {
-  return hives_[kMachine]->dirty || hives_[kUser]->dirty;
-}
-
-std::vector<HiveDamage> Registry::Damage() {
-  Refresh();
-  LoadedHive(kMachine);
-  LoadedHive(kUser);
-  return damage_;
-}
-
-std::string Registry::HiveText(RootKey root) {
-  const int index = (root == RootKey::CurrentUser || root == RootKey::Users) ? kUser : kMachine;
-  Refresh();
-  const Hive& hive = LoadedHive(index);
-  return reg::WriteHive(*hive.content.root, hive.content.comment, hive.content.arch);
 }
 
 }  // namespace nimbra::platform

@@ -155,13 +155,18 @@ struct HiveDamage {
   std::filesystem::path keptAs;  // the copy of the damaged file; empty when none could be made
 };
 
+// Changes are kept in memory until Flush commits them; a Registry destroyed
+// without Flush saves nothing. Several writers may share one machine, in
+// this process or others: each commit is made under the machine folder's
+// lock (platform/files/folder_lock.h) and applies the writer's own changes to
+// the hives as they are then, so that no writer loses another's changes.
 class Registry {
  public:
   // machine_root is the prefix folder holding system.reg and user.reg. Files
   // are read when first needed; missing files give empty hives, damaged ones
   // what can be read of them (see HiveDamage).
   explicit Registry(std::filesystem::path machine_root);
-  // Saves changed hives; failures are swallowed here (call Flush to see them).
+  // Changes not flushed are dropped.
   ~Registry();
   Registry(const Registry&) = delete;
   Registry& operator=(const Registry&) = delete;
@@ -179,19 +184,27 @@ class Registry {
   // An empty path (a root key) raises ERegistryException.
   bool DeleteKey(RootKey root, std::string_view path);
 
-  // Keys are read from memory. A hive without unsaved changes whose file was
-  // rewritten by someone else (Wine, another process) is read again at the
-  // next OpenKey, KeyExists, DeleteKey or HiveText; handles then find their
-  // keys in the new content. A hive with unsaved changes is not re-read:
-  // the next Flush replaces the file (the last writer wins).
+  // Keys are read from memory. A hive without changes of this writer whose
+  // file was rewritten by someone else (Wine, another process) is read again
+  // at the next OpenKey, KeyExists, DeleteKey or HiveText; handles then find
+  // their keys in the new content. A hive with changes is read again by the
+  // next Flush.
   //
-  // Writes every changed hive: a temporary file in the same folder, fsync,
-  // rename over the old file, so a crash leaves the old or the new file. A
-  // damaged hive file that could not be kept aside is never saved over:
-  // ERegistryException names it (the other hive is still written).
+  // Commits every change: under the folder lock, each changed hive whose
+  // file someone else rewrote is read again and this writer's changes
+  // (values and keys written or deleted since it read the hive) are applied
+  // to what it holds now; then both changed hives are saved as one (see
+  // platform/registry/reg_commit.h): a crash leaves both old or both new
+  // files. A damaged hive file that could not be kept aside is never saved
+  // over: ERegistryException names it and nothing is saved. On any failure
+  // the changes stay in memory.
   void Flush();
   // True when some hive has changes not yet flushed.
   bool Modified() const;
+  // Raises ERegistryException (saving nothing) when Flush could not save
+  // the changes now: a folder that cannot be written, a damaged file that
+  // is not saved over.
+  void CheckSave();
 
   // The hive text as Flush would write it (for tests and tools).
   std::string HiveText(RootKey root);
@@ -203,8 +216,15 @@ class Registry {
 
  private:
   friend class RegKey;
+  friend class RegistryTransaction;
   struct Hive;
+  struct HiveFile;
   Hive& LoadedHive(int index);
+  // The file of hive `index` as it is now, damage recorded and kept aside.
+  HiveFile ReadHive(int index);
+  // Reads a changed hive's file again and applies this writer's changes to it.
+  void Merge(int index);
+  void RefuseDamaged() const;
   // Walks `elements` (names as given) from `start`; links on the way are
   // followed, the last one only when follow_last. Creates missing keys
   // when create. False when a key is missing or a link cannot be resolved.
@@ -227,12 +247,31 @@ class Registry {
   std::vector<HiveDamage> damage_;
 };
 
+// Changes made through the registry while a transaction is open are taken
+// back when it ends without Commit (an exception on the way): the registry
+// is then as it was when the transaction began. Commit keeps them for the
+// next Flush. Transactions do not nest; Flush belongs after Commit.
+class RegistryTransaction {
+ public:
+  explicit RegistryTransaction(Registry& registry);
+  ~RegistryTransaction();
+  RegistryTransaction(const RegistryTransaction&) = delete;
+  RegistryTransaction& operator=(const RegistryTransaction&) = delete;
+
+  void Commit();
+
+ private:
+  Registry& registry_;
+  std::unique_ptr<Registry::Hive> saved_[2];
+};
+
 // Imports a REGEDIT4 (ANSI, CP-1252) or "Windows Registry Editor Version
 // 5.00" (UTF-16LE with BOM, or UTF-8) export: [HKEY_...\path] keys,
 // [-HKEY_...\path] deletions, "name"="text", @=..., "name"=-, dword:, hex:,
 // hex(n): with "\" continuations, ";" comments. The whole text is parsed
 // before anything is written: ERegistryFormatError (file = source_name)
-// leaves the registry unchanged.
+// leaves the registry unchanged. The import is one transaction: a failure
+// while it is applied (ERegistryException) takes it back whole.
 void ImportRegFile(Registry& registry, std::string_view text,
                    const std::string& source_name = "<reg>");
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/machine_values.h"
 #include "platform/registry/registry.h"
 #include "testsupport/test_machine.h"
 
@@ -25,6 +26,16 @@ TEST(Facts, AnNtMachine) {
   ASSERT_TRUE(key);
   const std::string programs = key->ReadString("Common Programs");
   EXPECT_TRUE(m->DirectoryExists(programs)) << programs;
+}
+
+TEST(Facts, ARegistryThatCannotBeReadIsNotTakenForAnEmptyOne) {
+  TestMachine m;
+  EXPECT_EQ(ReadRegString(m->Reg(), RootKey::CurrentUser, "Software\\Missing", "v"), std::nullopt);
+  std::filesystem::remove(m.Root() / "user.reg");
+  std::filesystem::create_directory(m.Root() / "user.reg");  // opens, but reads fail
+  Machine again = Machine::Open(m.Root());
+  EXPECT_THROW(ReadRegString(again.Reg(), RootKey::CurrentUser, "Software\\Missing", "v"),
+               ERegistryException);
 }
 
 TEST(Facts, AWindows9xMachine) {

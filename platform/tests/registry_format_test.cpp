@@ -336,7 +336,12 @@ TEST(RegistryFormat, DamagedHiveThatCannotBeKeptAsideIsNeverSavedOver) {
   registry.OpenKey(RootKey::LocalMachine, "Software\\New", true)->WriteString("n", "1");
   EXPECT_THROW(registry.Flush(), ERegistryException);
   EXPECT_EQ(ReadText(folder / "user.reg"), damaged);
-  // The sound hive is written all the same.
+  // A commit is whole or nothing: the sound hive is not written either ...
+  EXPECT_FALSE(std::filesystem::exists(folder / "system.reg"));
+  // ... but changes to it alone are.
+  Registry other(folder.Path());
+  other.OpenKey(RootKey::LocalMachine, "Software\\New", true)->WriteString("n", "1");
+  other.Flush();
   EXPECT_NE(ReadText(folder / "system.reg").find("[Software\\\\New]"), std::string::npos);
 }
 

@@ -35,6 +35,7 @@ TEST(RegistrySave, KilledWhileSavingLeavesAWholeFile) {
     Registry registry(folder.Path());
     Fill(registry);
     SetGeneration(registry, 0);
+    registry.Flush();
   }
   for (int round = 0; round < 8; ++round) {
     int ready[2];

@@ -17,8 +17,11 @@ void TSetupForm::RightsCheck() {
         machine_.Reg().OpenKey(platform::RootKey::ClassesRoot,
                                "\\*\\shellex\\ContextMenuHandlers\\NimbraPostDesktopMenu", true);
     menu->WriteString("", "");
-    machine_.Reg().Flush();
-  } catch (const std::exception&) {
+    // Whether the registry could be saved, without saving: the two values are
+    // committed with the first completed step, and a run that stops before
+    // one leaves the registry as it was.
+    machine_.Reg().CheckSave();
+  } catch (const platform::ERegistryException&) {
     context_->Message(
         "You do not have sufficient Windows Access rights to install this program. Please "
         "contact your system administrator.");
@@ -59,7 +62,7 @@ void TSetupForm::FormCreate() {
     ui_.ShowWindow(prep, true);
     referral_ = ReferralLookup(machine_);
   } catch (const std::exception&) {
-    referral_.clear();
+    referral_.clear();  // a failed look-up finds no referral
   }
   ui_.ShowWindow(prep, false);
 
@@ -81,7 +84,7 @@ void TSetupForm::FormCreate() {
     if (machine_.FileExists(dir + settings_.ScriptName)) {
       script = machine_.ReadFile(dir + settings_.ScriptName);
     }
-  } catch (const std::exception&) {
+  } catch (const platform::FileError&) {
     script.clear();  // an unreadable file counts as missing: every key its default
   }
   const platform::ProfileText scriptText(script);

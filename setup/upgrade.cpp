@@ -16,17 +16,19 @@ struct RegValues {
   std::map<std::string, std::string> values;
 };
 
+// The string values of a key; a missing key is not found, a missing value or
+// one of another type is left out. A registry that cannot be read raises.
 RegValues ReadKey(platform::Machine& machine, platform::RootKey root, std::string_view key,
                   std::initializer_list<const char*> names) {
   RegValues out;
-  try {
-    auto k = machine.Reg().OpenKey(root, key, false);
-    if (!k) return out;
-    out.found = true;
-    for (const char* name : names) {
-      if (k->ValueExists(name)) out.values[name] = k->ReadString(name);
-    }
-  } catch (const std::exception&) {
+  auto k = machine.Reg().OpenKey(root, key, false);
+  if (!k) return out;
+  out.found = true;
+  for (const char* name : names) {
+    if (!k->ValueExists(name)) continue;
+    const platform::RegType type = k->GetValueType(name);
+    if (type == platform::RegType::String || type == platform::RegType::ExpandString)
+      out.values[name] = k->ReadString(name);
   }
   return out;
 }
@@ -90,7 +92,8 @@ bool TSetupForm::OldVersion() {
       settings_.OldVersionText =
           platform::ProfileFile(*host).ReadString("Registration", "Version", "");
     }
-  } catch (const std::exception&) {
+  } catch (const platform::ProfileError&) {
+    // An unreadable settings file of the older generation names no version.
   }
   return false;
 }
@@ -130,7 +133,8 @@ void TSetupForm::OkMigrateClick() {
         f["DNS1"].text = ini.ReadString("DNS", "Server1", f["DNS1"].text);
         f["DNS2"].text = ini.ReadString("DNS", "Server2", f["DNS2"].text);
       }
-    } catch (const std::exception&) {
+    } catch (const platform::ProfileError&) {
+      // An unreadable WS.INI leaves the DNS fields as they are.
     }
   }
   if (settings_.PreviousFound) {

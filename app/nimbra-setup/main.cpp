@@ -88,7 +88,9 @@ int main(int argc, char** argv) {
     nimbra::setup::TSetupForm wizard(ui, machine, options.setupDir, options.programName);
     std::string reason;
     const int code = nimbra::setup::RunUnattended(wizard, ui, &reason);
-    machine.Save();
+    // A finished run commits what it wrote to the registry; a stopped one
+    // saves nothing more than its completed steps committed themselves.
+    if (code == nimbra::ui::kExitFinished) machine.Save();
     // One line, as in the log: line breaks of a message are written as \r and \n.
     if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
     return code;

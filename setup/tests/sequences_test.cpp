@@ -253,6 +253,19 @@ TEST_F(WizardTest, PerUserPreviousInstallationIsFoundToo) {
   EXPECT_EQ(wizard->Settings().PreviousSequence, "03.00.00");
 }
 
+TEST_F(WizardTest, PreviousInstallationValueOfAnotherTypeLeavesOnlyItselfOut) {
+  ScriptType(1);
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "Version", "Bramble 4.0");
+  machine.SetDword("HKLM\\Software\\NimbraPost\\Current Version", "DataDir", 7);
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "GroupName", "NP");
+  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "Sequence", "04.01.00");
+  Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  EXPECT_TRUE(wizard->Settings().PreviousFound);
+  EXPECT_EQ(wizard->Settings().PreviousDataDir, "");
+  EXPECT_EQ(wizard->Settings().PreviousGroup, "NP");
+  EXPECT_EQ(wizard->Settings().PreviousSequence, "04.01.00");
+}
+
 TEST_F(WizardTest, AddressPageSendsBackToThePageBeforeItInTheSequenceInUse) {
   ScriptType(1);
   machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "Version", "2.1");

@@ -70,6 +70,35 @@ TEST_F(SetupProgram, MisspeltSectionStopsBeforeTheFirstPage) {
   EXPECT_EQ(ReadText(dir_ / "setup.log").find("PAGE"), std::string::npos);
 }
 
+TEST_F(SetupProgram, StoppedRunsLeaveTheRegistryAsItWas) {
+  const std::filesystem::path root = dir_ / "machine";
+  const std::string system = ReadText(root / "system.reg");
+  const std::string user = ReadText(root / "user.reg");
+  const std::string answers = ReadText(kAnswers);
+  const std::string exit_setup = "[TabSheet1]\r\nPress=ExitSetup\r\n";
+  std::string stuck = answers;
+  stuck.replace(stuck.find("UserName=Jo"), 11, "UserName=");
+  std::string misspelt = answers;
+  misspelt.replace(misspelt.find("[TabSheet12]"), 12, "[TabSheet12x]");
+  const struct {
+    int status;
+    std::string answers;
+  } runs[] = {{2, exit_setup + "[Answers]\r\nExitSetup=Yes\r\n"},
+              {3, exit_setup},
+              {4, stuck},
+              {5, misspelt}};
+  for (const auto& run : runs) {
+    const Result r = Setup("D:\\SETUP\\", Write("answers.ini", run.answers));
+    EXPECT_EQ(r.status, run.status) << r.err;
+    // Not even the values of the rights check are saved.
+    EXPECT_EQ(ReadText(root / "system.reg"), system) << "exit " << run.status;
+    EXPECT_EQ(ReadText(root / "user.reg"), user) << "exit " << run.status;
+  }
+  const Result finished = Setup("D:\\SETUP\\", kAnswers);
+  EXPECT_EQ(finished.status, 0) << finished.err;
+  EXPECT_NE(ReadText(root / "system.reg").find("NimbraPostDesktopMenu"), std::string::npos);
+}
+
 TEST_F(SetupProgram, DamagedUserHiveIsLoggedAndKeptAside) {
   const std::filesystem::path hive = dir_ / "machine" / "user.reg";
   std::string text = ReadText(hive);

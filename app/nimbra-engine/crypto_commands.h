@@ -7,7 +7,8 @@
 
 namespace nimbra::engine {
 class TBitArray;
-}
+class TKey;
+}  // namespace nimbra::engine
 
 // The engine tool's public-key, cipher and random commands. Numbers are
 // lowercase hex of a bit array's byte view (GetByte 0 .. ByteCount - 1).
@@ -38,6 +39,19 @@ struct Options {
 // Splits args; value_names take the following word as their value.
 Options ParseOptions(const Args& args, const std::vector<std::string>& value_names,
                      const std::vector<std::string>& flag_names);
+
+// A decimal integer within [low, high]; raises std::invalid_argument naming
+// the option and the text given.
+long ParseNumber(const std::string& name, const std::string& text, long low, long high);
+
+// With "--crc C" given (the CRC-32 the encryption printed, 8 hex digits):
+// raises std::runtime_error when the decryption's CRC-32 is another one
+// (a wrong key or pass phrase, or damaged input).
+void CheckCrc(const Options& options, std::uint32_t crc);
+
+// Whether a key holds the private half of a key pair: the private key has
+// bits in its subkeys after the first, the public key only in subkey 1.
+bool IsPrivateHalf(const engine::TKey& key);
 
 // Hex text into an array's byte view (at most ByteCount bytes; the rest
 // stays zero) and back.

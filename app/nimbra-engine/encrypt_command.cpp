@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/nimbra-engine/crypto_commands.h"
+#include "app/nimbra-engine/output_file.h"
 #include "core/hex.h"
 #include "engine/entropy/entropy.h"
 #include "engine/keys/vrx_crypto.h"
@@ -14,9 +15,16 @@ void RunEncrypt(const Args& args) {
   const Options options = ParseOptions(args, {"--public", "--message-key-hex"}, {"--store-keyid"});
   if (options.positional.size() != 2) throw std::invalid_argument("encrypt needs IN and OUT");
 
+  const std::string& in = options.positional[0];
+  const std::string& out = options.positional[1];
+  RefuseSameFile(in, out);
+
   engine::TVRXCrypto crypto;
-  MemoryStream public_stream(ReadFileBytes(options.Value("--public")));
+  const std::string& key_file = options.Value("--public");
+  MemoryStream public_stream(ReadFileBytes(key_file));
   crypto.PublicKey().LoadFromStream(public_stream);
+  if (IsPrivateHalf(crypto.PublicKey()))
+    throw std::runtime_error(key_file + " holds a private key; encrypt needs the public key");
 
   // The per-message exponent's raw bits come from the generator: either the
   // given bytes, handed out in order through the output hook, or a generator
@@ -43,11 +51,12 @@ void RunEncrypt(const Args& args) {
   }
   crypto.RandomGen = &random;
 
-  FileStream input(options.positional[0], FileMode::OpenRead);
-  FileStream output(options.positional[1], FileMode::Create);
-  std::string key_id;
-  const std::uint32_t crc =
-      crypto.EncryptStream(output, input, options.Flag("--store-keyid"), key_id);
+  FileStream input(in, FileMode::OpenRead);
+  std::uint32_t crc = 0;
+  WriteOutputFile(out, [&](Stream& output) {
+    std::string key_id;
+    crc = crypto.EncryptStream(output, input, options.Flag("--store-keyid"), key_id);
+  });
   std::printf("%08x\n", crc);
 }
 

@@ -27,7 +27,7 @@ void RunField(const Args& args) {
   const std::string& which = args[0];
   const Options options =
       ParseOptions(Args(args.begin() + 1, args.end()), {"--n", "--exp-hex", "--base-hex"}, {});
-  const int n = std::stoi(options.Value("--n"));
+  const int n = static_cast<int>(ParseNumber("--n", options.Value("--n"), 1, 8192));
   const int m = MidTapOf(n);
   engine::TBitArray exponent(n), result(n);
   HexToArray(options.Value("--exp-hex"), exponent);

@@ -1,23 +1,11 @@
 #include "app/nimbra-engine/keyed_options.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <stdexcept>
 
 #include "core/hex.h"
 #include "engine/keys/key.h"
 
 namespace nimbra::engine_tool {
-
-long ParseNumber(const std::string& name, const std::string& text, long low, long high) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high)
-    throw std::invalid_argument(name + " needs a number from " + std::to_string(low) + " to " +
-                                std::to_string(high) + ", not '" + text + "'");
-  return value;
-}
 
 KeyOptions ReadKeyOptions(const Options& options) {
   KeyOptions k;

@@ -28,8 +28,6 @@ struct KeyOptions {
 };
 
 KeyOptions ReadKeyOptions(const Options& options);
-// A decimal integer within [low, high]; raises std::invalid_argument.
-long ParseNumber(const std::string& name, const std::string& text, long low, long high);
 // Makes key from the key bytes (MakeFromBytes or MakeFromBytesSpread).
 void MakeKey(const KeyOptions& k, engine::TKey& key);
 

@@ -18,7 +18,7 @@ void RunKeypair(const Args& args) {
   const std::vector<std::uint8_t> seed = HexToBytes(options.Value("--seed-hex"));
 
   engine::TVRXCrypto crypto;
-  crypto.SetGeneratorSizes(static_cast<engine::TGeneratorSizes>(std::stoi(sizes)));
+  crypto.SetGeneratorSizes(static_cast<engine::TGeneratorSizes>(sizes == "28" ? 28 : 44));
   if (options.Has("--granularity")) {
     const std::string& g = options.Value("--granularity");
     if (g != "byte" && g != "bit") throw std::invalid_argument("--granularity byte|bit");

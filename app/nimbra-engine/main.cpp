@@ -28,12 +28,12 @@ const Command kCommands[] = {
      "[--output byte|bits8|dword]"},
     {"cipher", nimbra::engine_tool::RunCipher,
      "cipher encrypt|decrypt --sizes S --key-hex H [--spread] [--expand] [--block-size B] "
-     "[--granularity byte|bit] IN OUT"},
+     "[--granularity byte|bit] [--crc C] IN OUT"},
     {"key", nimbra::engine_tool::RunKey,
      "key --sizes S --key-hex H [--spread] [--bits N] [--block-size B] "
      "[--granularity byte|bit]"},
     {"secret", nimbra::engine_tool::RunSecret,
-     "secret encrypt --pass P [--random-hex R] IN OUT | secret decrypt --pass P IN OUT"},
+     "secret encrypt --pass P [--random-hex R] IN OUT | secret decrypt --pass P [--crc C] IN OUT"},
     {"field", nimbra::engine_tool::RunField,
      "field power-of-x --n N --exp-hex E | field power --n N --exp-hex E --base-hex B"},
     {"keypair", nimbra::engine_tool::RunKeypair,
@@ -41,7 +41,7 @@ const Command kCommands[] = {
      "[--out-private F --out-public G]"},
     {"encrypt", nimbra::engine_tool::RunEncrypt,
      "encrypt --public G [--store-keyid] [--message-key-hex K] IN OUT"},
-    {"decrypt", nimbra::engine_tool::RunDecrypt, "decrypt --private F IN OUT"},
+    {"decrypt", nimbra::engine_tool::RunDecrypt, "decrypt --private F [--crc C] IN OUT"},
     {"random", nimbra::engine_tool::RunRandom, "random --seed-hex H --count N"},
 };
 

@@ -12,8 +12,7 @@ namespace nimbra::engine_tool {
 void RunRandom(const Args& args) {
   const Options options = ParseOptions(args, {"--seed-hex", "--count"}, {});
   const std::vector<std::uint8_t> seed = HexToBytes(options.Value("--seed-hex"));
-  const long count = std::stol(options.Value("--count"));
-  if (count < 0) throw std::invalid_argument("--count must not be negative");
+  const long count = ParseNumber("--count", options.Value("--count"), 0, 1L << 24);
   engine::TRandomGen random;
   random.SetSeedData(seed.data());
   random.SetSeedLength(static_cast<int>(seed.size()));

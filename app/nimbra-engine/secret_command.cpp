@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/nimbra-engine/engine_commands.h"
+#include "app/nimbra-engine/output_file.h"
 #include "core/hex.h"
 #include "core/stream.h"
 #include "engine/keys/secret_key.h"
@@ -11,13 +12,15 @@
 namespace nimbra::engine_tool {
 
 // secret encrypt --pass P [--random-hex R] IN OUT
-// secret decrypt --pass P IN OUT
+// secret decrypt --pass P [--crc C] IN OUT
 void RunSecret(const Args& args) {
-  const Options options = ParseOptions(args, {"--pass", "--random-hex"}, {});
+  const Options options = ParseOptions(args, {"--pass", "--random-hex", "--crc"}, {});
   if (options.positional.size() != 3 ||
       (options.positional[0] != "encrypt" && options.positional[0] != "decrypt"))
     throw std::invalid_argument("secret needs encrypt or decrypt, an input and an output file");
   const bool encrypt = options.positional[0] == "encrypt";
+  if (encrypt && options.Has("--crc")) throw std::invalid_argument("--crc is for decrypt only");
+  RefuseSameFile(options.positional[1], options.positional[2]);
   const std::string& pass = options.Value("--pass");
   std::vector<std::uint8_t> random;
   if (options.Has("--random-hex")) {
@@ -29,9 +32,12 @@ void RunSecret(const Args& args) {
   engine::TSecretKey secret;
   if (!random.empty()) secret.RandomBytes = random.data();
   FileStream input(options.positional[1], FileMode::OpenRead);
-  FileStream output(options.positional[2], FileMode::Create);
-  const std::uint32_t crc = encrypt ? secret.EncryptWithPassword(output, input, pass)
-                                    : secret.DecryptWithPassword(output, input, 0, pass);
+  std::uint32_t crc = 0;
+  WriteOutputFile(options.positional[2], [&](Stream& output) {
+    crc = encrypt ? secret.EncryptWithPassword(output, input, pass)
+                  : secret.DecryptWithPassword(output, input, 0, pass);
+    CheckCrc(options, crc);
+  });
   std::printf("%08x\n", crc);
 }
 

@@ -20,11 +20,12 @@ const std::string kProgram = nimbra::testsupport::BuiltProgram("nimbra-engine").
 struct Output {
   int status;
   std::vector<std::string> lines;
+  std::string err;
 };
 
 Output RunProgram(const std::string& args) {
   const auto run = nimbra::testsupport::RunCommand(kProgram + " " + args);
-  Output out{run.status, {}};
+  Output out{run.status, {}, run.err};
   std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) out.lines.push_back(line);
   return out;
@@ -100,6 +101,49 @@ TEST_F(CryptoTool, KeyPairEncryptDecryptRoundTrip) {
             2);
 }
 
+TEST_F(CryptoTool, KeysOfTheWrongHalfAndWrongKeysAreRefused) {
+  const std::string seed = "00112233445566778899aabbccddeeff";
+  ASSERT_EQ(RunProgram("keypair --sizes 28 --seed-hex " + seed + " --out-private " + Path("priv") +
+                       " --out-public " + Path("pub"))
+                .status,
+            0);
+  ASSERT_EQ(RunProgram("keypair --sizes 28 --seed-hex 01 --out-private " + Path("other") +
+                       " --out-public " + Path("other.pub"))
+                .status,
+            0);
+  std::ofstream(Path("plain"), std::ios::binary) << "a message";
+  const Output enc =
+      RunProgram("encrypt --public " + Path("pub") + " " + Path("plain") + " " + Path("cipher"));
+  ASSERT_EQ(enc.status, 0);
+  std::ofstream(Path("out"), std::ios::binary) << "kept";
+
+  const Output swapped =
+      RunProgram("decrypt --private " + Path("pub") + " " + Path("cipher") + " " + Path("out"));
+  EXPECT_EQ(swapped.status, 2);
+  EXPECT_NE(swapped.err.find(Path("pub") + " holds a public key"), std::string::npos)
+      << swapped.err;
+  EXPECT_EQ(RunProgram("encrypt --public " + Path("priv") + " " + Path("plain") + " " + Path("out"))
+                .status,
+            2);
+  // Another private key decrypts to garbage: the CRC the encryption printed tells.
+  const Output wrong = RunProgram("decrypt --private " + Path("other") + " --crc " + enc.lines[0] +
+                                  " " + Path("cipher") + " " + Path("out"));
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("CRC-32"), std::string::npos) << wrong.err;
+  EXPECT_EQ(Read("out"), "kept");
+  EXPECT_EQ(RunProgram("decrypt --private " + Path("priv") + " --crc " + enc.lines[0] + " " +
+                       Path("cipher") + " " + Path("out"))
+                .status,
+            0);
+  EXPECT_EQ(Read("out"), "a message");
+  // Decrypting a file onto itself would lose it.
+  const Output same =
+      RunProgram("decrypt --private " + Path("priv") + " " + Path("cipher") + " " + Path("cipher"));
+  EXPECT_EQ(same.status, 2);
+  EXPECT_NE(same.err.find("same file"), std::string::npos) << same.err;
+  EXPECT_EQ(Read("cipher").size(), 212u + 52u + 9u);
+}
+
 TEST_F(CryptoTool, RandomBytesFollowTheSeed) {
   const Output a = RunProgram("random --seed-hex 0102 --count 16");
   ASSERT_EQ(a.status, 0);
@@ -107,6 +151,20 @@ TEST_F(CryptoTool, RandomBytesFollowTheSeed) {
   EXPECT_EQ(a.lines[0].size(), 32u);
   EXPECT_EQ(RunProgram("random --seed-hex 0102 --count 16").lines, a.lines);
   EXPECT_NE(RunProgram("random --seed-hex 0103 --count 16").lines, a.lines);
+  // Counts are bounded like the key stream's, and a bad number is named.
+  for (const char* count : {"1000000000000000", "100000000", "-1", "16x"}) {
+    const Output bad = RunProgram(std::string("random --seed-hex 0102 --count ") + count);
+    EXPECT_EQ(bad.status, 2) << count;
+    EXPECT_NE(bad.err.find("--count needs a number from 0 to 16777216, not '" + std::string(count) +
+                           "' (usage: random"),
+              std::string::npos)
+        << bad.err;
+  }
+  const Output n = RunProgram("field power-of-x --n x607 --exp-hex 01");
+  EXPECT_EQ(n.status, 2);
+  EXPECT_NE(n.err.find("--n needs a number from 1 to 8192, not 'x607' (usage: field"),
+            std::string::npos)
+      << n.err;
 }
 
 }  // namespace

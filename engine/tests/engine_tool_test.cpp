@@ -18,11 +18,12 @@ const std::string kTool = nimbra::testsupport::BuiltProgram("nimbra-engine").str
 struct Result {
   int status;
   std::string out;
+  std::string err;
 };
 
 Result RunTool(const std::string& args) {
   const auto run = nimbra::testsupport::RunCommand(kTool + " " + args);
-  return {run.status, run.out};
+  return {run.status, run.out, run.err};
 }
 
 class EngineTool : public ::testing::Test {
@@ -77,6 +78,40 @@ TEST_F(EngineTool, CipherAndSecretRoundTrips) {
   EXPECT_EQ(ReadFile(enc).size(), plain.size() + 20);
   EXPECT_EQ(RunTool("secret decrypt --pass pw " + enc + " " + dec).out, s.out);
   EXPECT_EQ(ReadFile(dec), plain);
+}
+
+TEST_F(EngineTool, FailedCommandsLeaveAnExistingOutAsItWas) {
+  const std::string in = Write("plain", std::string(3000, 'x'));
+  const std::string out = Write("out", "precious");
+  const std::string enc = (dir_ / "enc").string();
+  // Too short to be protected data: nothing is written.
+  EXPECT_EQ(RunTool("secret decrypt --pass pw " + Write("tiny", "short") + " " + out).status, 2);
+  EXPECT_EQ(ReadFile(out), "precious");
+
+  const Result s = RunTool("secret encrypt --pass pw --random-hex " + std::string(40, 'b') + " " +
+                           in + " " + enc);
+  ASSERT_EQ(s.status, 0);
+  const std::string crc = s.out.substr(0, 8);
+  const Result wrong = RunTool("secret decrypt --pass other --crc " + crc + " " + enc + " " + out);
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("pass phrase"), std::string::npos) << wrong.err;
+  EXPECT_EQ(ReadFile(out), "precious");
+  EXPECT_EQ(RunTool("secret decrypt --pass pw --crc " + crc + " " + enc + " " + out).status, 0);
+  EXPECT_EQ(ReadFile(out), std::string(3000, 'x'));
+  const Result bad_crc = RunTool("secret decrypt --pass pw --crc 12 " + enc + " " + out);
+  EXPECT_EQ(bad_crc.status, 2);
+  EXPECT_NE(bad_crc.err.find("--crc needs 8 hex digits, not '12' (usage: secret"),
+            std::string::npos)
+      << bad_crc.err;
+
+  const std::string key = "--sizes 28 --key-hex 0102";
+  const Result onto = RunTool("cipher encrypt " + key + " " + in + " " + in);
+  EXPECT_EQ(onto.status, 2);
+  EXPECT_NE(onto.err.find("IN and OUT are the same file"), std::string::npos) << onto.err;
+  EXPECT_EQ(ReadFile(in), std::string(3000, 'x'));
+  // No temporary file is left beside OUT.
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos) << entry.path();
 }
 
 TEST_F(EngineTool, KeyPrintsIdAndStream) {

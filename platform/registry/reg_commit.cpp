@@ -25,7 +25,7 @@ struct RecordLine {
 // "<name>.~<...>.tmp", in the machine folder or, for a linked hive, beside
 // the file the link names.
 bool IsHiveName(std::string_view name) {
-  return name == "system.reg" || name == "user.reg";
+  return name == kHiveFiles[0] || name == kHiveFiles[1];
 }
 
 bool IsTempOf(const fs::path& temp, const fs::path& hive_target) {

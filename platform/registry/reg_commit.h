@@ -17,6 +17,9 @@
 
 namespace nimbra::platform::reg {
 
+// The hive files, HKEY_LOCAL_MACHINE's and HKEY_CURRENT_USER's, and the
+// commit record, in the machine folder.
+inline constexpr const char* kHiveFiles[2] = {"system.reg", "user.reg"};
 inline constexpr char kCommitRecord[] = "registry.commit";
 
 struct HiveSave {

@@ -13,7 +13,6 @@
 namespace nimbra::platform {
 namespace {
 
-constexpr const char* kHiveFiles[2] = {"system.reg", "user.reg"};
 constexpr const char* kHiveComments[2] = {
     ";; All keys relative to REGISTRY\\\\Machine",
     ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000"};
@@ -116,7 +115,7 @@ std::unique_ptr<Registry::Hive> Registry::Hive::Copy() const {
 Registry::Registry(std::filesystem::path machine_root) : root_(std::move(machine_root)) {
   for (int i = 0; i < 2; ++i) {
     hives_[i] = std::make_unique<Hive>();
-    hives_[i]->file = root_ / kHiveFiles[i];
+    hives_[i]->file = root_ / reg::kHiveFiles[i];
   }
 }
 

@@ -94,15 +94,21 @@ void ImportAndDie(const fs::path& machine, const std::string& value, int skip) {
 }
 
 TEST(RegistryCommit, KilledAtAnyReplacementLeavesBothHivesOldOrBothNew) {
-  for (int skip = 0; skip < 4; ++skip) {
+  for (int skip = 0; skip < 8; ++skip) {
     TempFolder folder;
+    if (skip >= 4) {
+      // user.reg a link to a file in another folder: its temporary file lives there.
+      fs::create_directory(folder / "real");
+      WriteText(folder / "real" / "user.reg", "WINE REGISTRY Version 2\n");
+      fs::create_symlink("real/user.reg", folder / "user.reg");
+    }
     {
       Registry registry(folder.Path());
       registry.OpenKey(RootKey::LocalMachine, "Software\\Gen", true)->WriteString("v", "old");
       registry.OpenKey(RootKey::CurrentUser, "Software\\Gen", true)->WriteString("v", "old");
       registry.Flush();
     }
-    ImportAndDie(folder.Path(), "new", skip);
+    ImportAndDie(folder.Path(), "new", skip % 4);
     Registry registry(folder.Path());
     const auto machine = ReadValue(registry, RootKey::LocalMachine, "Software\\Gen", "v");
     const auto user = ReadValue(registry, RootKey::CurrentUser, "Software\\Gen", "v");
@@ -112,7 +118,13 @@ TEST(RegistryCommit, KilledAtAnyReplacementLeavesBothHivesOldOrBothNew) {
     // The next commit leaves nothing of the killed one behind.
     registry.OpenKey(RootKey::CurrentUser, "Software\\Next", true)->WriteString("v", "1");
     registry.Flush();
-    EXPECT_EQ(OtherEntries(folder.Path()), std::vector<std::string>{}) << "skip " << skip;
+    const std::vector<std::string> expected =
+        skip >= 4 ? std::vector<std::string>{"real"} : std::vector<std::string>{};
+    EXPECT_EQ(OtherEntries(folder.Path()), expected) << "skip " << skip;
+    if (skip >= 4) {
+      EXPECT_TRUE(fs::is_symlink(folder / "user.reg"));
+      EXPECT_EQ(OtherEntries(folder / "real"), std::vector<std::string>{}) << "skip " << skip;
+    }
   }
 }
 

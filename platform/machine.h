@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,6 +154,14 @@ class Machine {
   // pattern ("*", "?", without regard to case), as full Windows paths: the
   // folder's own matches first, then each subfolder in name order.
   std::vector<std::string> FindFiles(std::string_view folder, std::string_view pattern) const;
+  // The same search for several patterns in one walk of the tree: entry i
+  // holds what FindFiles(folder, patterns[i]) gives. A folder that cannot be
+  // read, and one met again through a link, is passed over. on_folder, when
+  // set, is called before each folder is read, so that a long walk can let
+  // the window process its messages.
+  std::vector<std::vector<std::string>> FindFiles(
+      std::string_view folder, const std::vector<std::string>& patterns,
+      const std::function<void()>& on_folder = {}) const;
 
   // ---- Facts ----
   WindowsKind Kind() const;

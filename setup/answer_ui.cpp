@@ -34,6 +34,15 @@ std::optional<ui::Answer> ParseAnswer(std::string_view text, ui::Buttons buttons
 // user of the installer's "RunQty").
 constexpr int kMaxGridRows = 10000;
 
+// A check-list entry is named by its whole text or by its beginning up to
+// a blank ("C:\" for the drive entry "C:\ - [SYSTEM]"), without regard to
+// case.
+bool CheckListEntryNamed(std::string_view entry, std::string_view name) {
+  if (AnsiSameText(entry, name)) return true;
+  return entry.size() > name.size() && entry[name.size()] == ' ' &&
+         AnsiSameText(entry.substr(0, name.size()), name);
+}
+
 bool IsOn(std::string_view value) {
   return value == "1" || SameText(value, "true") || SameText(value, "yes");
 }
@@ -240,10 +249,21 @@ void AnswerFileUi::ApplySection(ui::Form& form, std::string_view section) {
         for (auto& item : SplitCommaList(value)) control->AddLine(std::move(item));
         break;
       case K::CheckListBox: {
-        const auto wanted = SplitCommaList(value);
-        for (auto& item : control->items) {
-          item.checked = value == "*";
-          for (const auto& w : wanted) item.checked = item.checked || AnsiSameText(item.text, w);
+        const bool all = Trim(value) == "*";
+        std::vector<std::string> wanted;
+        if (!all) wanted = SplitCommaList(value);
+        std::erase(wanted, std::string());
+        for (auto& item : control->items) item.checked = all;
+        for (const auto& w : wanted) {
+          bool found = false;
+          for (auto& item : control->items) {
+            if (!CheckListEntryNamed(item.text, w)) continue;
+            item.checked = true;
+            found = true;
+          }
+          if (!found) {
+            throw AnswerFileError("[" + std::string(section) + "] " + name + " has no entry " + w);
+          }
         }
         break;
       }

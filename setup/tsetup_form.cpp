@@ -1,6 +1,7 @@
 #include "setup/tsetup_form.h"
 
 #include "core/strings.h"
+#include "detect/search_pages.h"
 #include "platform/processes/library_search.h"
 #include "ui/setup_form.h"
 
@@ -102,6 +103,8 @@ void TSetupForm::WireControls() {
 
 void TSetupForm::RegisterPageHandlers() {
   WizardContext& c = *context_;
+  c.nextPage = [this] { NextClick(); };
+  searchPages_ = detect::RegisterSearchPages(c);
   auto enablePrevious = [this] { form_->At("Prev").enabled = true; };
   c.SetPageHandlers("TabSheet1", {nullptr, enablePrevious});
   c.SetPageHandlers("TabSheet25", {nullptr, enablePrevious});

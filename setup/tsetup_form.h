@@ -16,6 +16,10 @@
 #include "ui/form.h"
 #include "ui/ui.h"
 
+namespace nimbra::detect {
+class SearchPages;
+}
+
 namespace nimbra::setup {
 
 // The wizard: its window model, its companion dialogs, the settings record
@@ -42,6 +46,8 @@ class TSetupForm {
   ui::Ui& Ui() { return ui_; }
   platform::Machine& Machine() { return machine_; }
   platform::LibraryLoader& Libraries() { return *libraries_; }
+  // The drive, search and check-list pages, with the search drives.
+  detect::SearchPages& SearchPages() { return *searchPages_; }
   // The key manager component shared by the whole run (created by FormCreate).
   keys::TNimbraMGR& KeyManager();
   // Replaces the key manager component by a fresh one (the installation run
@@ -142,6 +148,7 @@ class TSetupForm {
   std::unique_ptr<WizardContext> context_;
   std::unique_ptr<platform::LibraryLoader> libraries_;
   std::unique_ptr<keys::TNimbraMGR> manager_;
+  std::shared_ptr<detect::SearchPages> searchPages_;
   int cursorTimer_ = 0;
   int uninstallRounds_ = 0;
   static constexpr int kMaxUninstallRounds = 3;

@@ -66,6 +66,13 @@ class WizardContext {
   }
   std::optional<Refusal> lastRefusal;
 
+  // Moves on to the next page as the Next button does, for pages that move
+  // on by themselves; set by the wizard.
+  std::function<void()> nextPage;
+  void NextPage() {
+    if (nextPage) nextPage();
+  }
+
   // Page handlers by page name; the navigation looks them up here.
   void SetPageHandlers(std::string_view page, PageHandlers handlers);
   const PageHandlers* Handlers(std::string_view page) const;

@@ -41,6 +41,21 @@ std::string RegKey::Path() const {
   return display_;
 }
 
+std::string RegKey::Identity() const {
+  Node();  // a deleted key has no place
+  // The folded UTF-16 names byte by byte (names outside the ANSI code page
+  // stay apart), each after the unit U+FFFF, which no name holds.
+  std::string identity = std::to_string(hive_);
+  for (const std::u16string& element : path_) {
+    identity += "\xff\xff";
+    for (const char16_t c : reg::Fold(element)) {
+      identity += static_cast<char>(c & 0xFF);
+      identity += static_cast<char>(c >> 8);
+    }
+  }
+  return identity;
+}
+
 RegValue RegKey::ReadRaw(std::string_view name) const {
   const RegNodeValue* value = Node().FindValue(reg::Fold(reg::AnsiToUtf16(name)));
   if (!value) {

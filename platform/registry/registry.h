@@ -130,6 +130,11 @@ class RegKey {
   // Last write time of the key, Unix seconds.
   std::int64_t LastWriteTime() const;
 
+  // Where the key itself lives, links followed and names folded: every
+  // handle and path that reach the same key give the same text, so that a
+  // walk over the tree can tell a key it has met before (through a link).
+  std::string Identity() const;
+
  private:
   friend class Registry;
   RegKey(Registry* registry, int hive, std::vector<std::u16string> path, std::string display);

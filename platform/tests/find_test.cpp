@@ -1,6 +1,9 @@
 #include "platform/files/find.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "testsupport/test_machine.h"
 
@@ -53,6 +56,43 @@ TEST(FindFiles, ALinkBackUpTheTreeIsNotFollowedForever) {
   std::filesystem::create_directory_symlink(m.Root() / "drive_c",
                                             m.Root() / "drive_c" / "a" / "up");
   EXPECT_EQ(m->FindFiles("C:\\", "*.box"), std::vector<std::string>{"C:\\a\\x.box"});
+}
+
+TEST(FindFiles, OneWalkForSeveralPatternsGivesWhatEachWalkGives) {
+  TestMachine m;
+  m.PutFile("C:\\Eudora\\EUDORA.INI", "");
+  m.PutFile("C:\\Eudora\\in.box", "");
+  m.PutFile("C:\\b\\Prefs.js", "");
+  m.PutFile("C:\\b\\c\\eudora.ini", "");
+  m.PutFile("C:\\b\\c\\out.BOX", "");
+  m.PutFile("C:\\Caf\xe9\\prefs.js", "");  // stored on the host in UTF-8
+  m.PutFile("C:\\z.box", "");
+  const std::vector<std::string> patterns = {"Eudora.ini", "*.box", "prefs.js", "none.txt"};
+  int folders = 0;
+  const auto found = m->FindFiles("C:\\", patterns, [&] { ++folders; });
+  ASSERT_EQ(found.size(), patterns.size());
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    EXPECT_EQ(found[i], m->FindFiles("C:\\", patterns[i])) << patterns[i];
+  }
+  EXPECT_EQ(found[1],
+            (std::vector<std::string>{"C:\\z.box", "C:\\b\\c\\out.BOX", "C:\\Eudora\\in.box"}));
+  EXPECT_EQ(found[2], (std::vector<std::string>{"C:\\b\\Prefs.js", "C:\\Caf\xe9\\prefs.js"}));
+  EXPECT_TRUE(found[3].empty());
+  // Each folder is announced once before it is read.
+  EXPECT_GE(folders, 5);
+}
+
+TEST(FindFiles, AnUnreadableFolderIsPassedOver) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  TestMachine m;
+  m.PutFile("C:\\a\\x.box", "");
+  m.PutFile("C:\\locked\\y.box", "");
+  m.PutFile("C:\\z\\w.box", "");
+  const auto locked = m.Root() / "drive_c" / "locked";
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  const auto found = m->FindFiles("C:\\", "*.box");
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+  EXPECT_EQ(found, (std::vector<std::string>{"C:\\a\\x.box", "C:\\z\\w.box"}));
 }
 
 }  // namespace

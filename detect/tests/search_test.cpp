@@ -189,6 +189,14 @@ TEST_F(SearchTest, OneWalkPerDriveGivesEveryReaderItsFiles) {
     EXPECT_EQ(files.byKind[kind], machine->FindFiles("C:\\", pattern)) << pattern;
   }
   EXPECT_GT(folders, 8);
+
+  // The search lets the window process its messages in every folder it
+  // walks, and leaves the process's current directory alone.
+  const auto cwd = std::filesystem::current_path();
+  ui.pumps = 0;
+  Search();
+  EXPECT_GT(ui.pumps, folders);
+  EXPECT_EQ(std::filesystem::current_path(), cwd);
 }
 
 TEST_F(DetectTest, DriveListKeepsFixedAndRemoteDrivesWithTheirTexts) {

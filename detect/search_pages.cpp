@@ -77,7 +77,10 @@ void SearchPages::TabSheet7Enter() {
   }
   ui::Control& list = form.At("SoftwareList");
   list.Clear();
-  for (std::string& label : labels) list.items.push_back({std::move(label), true});
+  for (std::string& label : labels) {
+    wizard_.ui.LogLine("DETECTED " + std::to_string(list.items.size() + 1) + " " + label);
+    list.items.push_back({std::move(label), true});
+  }
   for (const char* button : kNavigation) form.At(button).enabled = true;
   wizard_.NextPage();
 }

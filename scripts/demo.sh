@@ -12,4 +12,6 @@ build/nimbra-machine show "$machine"
 # Install NimbraPost on the demo machine unattended, with the bundled answers.
 build/nimbra-setup --machine "$machine" --setup-dir 'D:\SETUP\' --silent \
   --answers app/nimbra-setup/demo-answers.ini --log "$machine/setup.log"
+echo "E-mail accounts found (the sections of WS.INI, as the check list shows them):"
+grep '^DETECTED ' "$machine/setup.log" || true
 echo "Unattended installation finished; its log is in $machine/setup.log"

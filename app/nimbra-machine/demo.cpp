@@ -1,5 +1,7 @@
 // The bundled demo machine: a Windows NT computer with the installer on a
-// CD-ROM in drive D and three e-mail programs set up for one user.
+// CD-ROM in drive D and five e-mail programs set up for one user: Outlook
+// Express and Netscape Navigator in the registry, Eudora (with a second
+// personality), Netscape Communicator and Turnpike in files.
 
 #include <cstdio>
 #include <string>
@@ -87,6 +89,26 @@ constexpr const char* kEudoraIni =
     "SMTPServer=mail.example.com\r\n"
     "POPServer=mail.example.com\r\n";
 
+constexpr const char* kPrefsJs =
+    "// Netscape User Preferences\r\n"
+    "// This is a generated file!  Do not edit.\r\n"
+    "\r\n"
+    "user_pref(\"mail.identity.useremail\", \"jo@example.net\");\r\n"
+    "user_pref(\"mail.identity.username\", \"Jo Example\");\r\n"
+    "user_pref(\"network.hosts.pop_server\", \"pop.example.net\");\r\n"
+    "user_pref(\"network.hosts.smtp_server\", \"smtp.example.net\");\r\n";
+
+constexpr const char* kTurnpikeConnect =
+    "[MAIL WINSOCK]\r\n"
+    "Incoming=POP3\r\n"
+    "Server=pop.example.org\r\n"
+    "Gateway=smtp.example.org\r\n";
+
+constexpr const char* kTurnpikeUser =
+    "[DESKMAIL Mailbox]\r\n"
+    "UserName=Jo Example\r\n"
+    "ReplyTo=Jo Example <jo@example.org>\r\n";
+
 // Stand-in content of the product's program files: the installer only
 // copies and starts them.
 std::string StandIn(const std::string& name) {
@@ -153,6 +175,9 @@ void RunDemo(const Args& args) {
   PutFile(machine, setup + "local.dns", "127.0.0.1\tlocalhost\r\n");
 
   PutFile(machine, "C:\\Program Files\\Eudora\\Eudora.ini", kEudoraIni);
+  PutFile(machine, "C:\\Program Files\\Netscape\\Users\\jo\\prefs.js", kPrefsJs);
+  PutFile(machine, "C:\\Program Files\\Turnpike\\Connect.ini", kTurnpikeConnect);
+  PutFile(machine, "C:\\Program Files\\Turnpike\\User001\\Turnpike.ini", kTurnpikeUser);
   WriteMailSettings(machine.Reg());
   machine.Save();
   std::printf("Created the demo machine in %s (installer in %s)\n", machine.Root().string().c_str(),

@@ -54,6 +54,24 @@ class SetupProgram : public ::testing::Test {
   const std::filesystem::path& dir_ = folder_.Path();
 };
 
+TEST_F(SetupProgram, DemoRunFindsTheAccountsOfFiveClients) {
+  const Result r = Setup("D:\\SETUP\\", kAnswers);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string log = ReadText(dir_ / "setup.log");
+  for (const char* line :
+       {"DETECTED 1 Netscape Navigator (Jo Example)\n", "DETECTED 2 Eudora (Jo Example)\n",
+        "DETECTED 3 Eudora (Jo Example)\n", "DETECTED 4 TurnPike Mail Client (Jo Example)\n",
+        "DETECTED 5 Netscape Communicator (Jo Example)\n",
+        "DETECTED 6 MS Outlook Express/Outlook 98 Client (pop.example.net) (Jo Example)\n",
+        "END 0 Finish\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << log;
+  }
+  // The personality is the second Eudora section.
+  const std::string wsIni =
+      ReadText(dir_ / "machine" / "drive_c" / "Program Files" / "NimbraPost" / "WS.INI");
+  EXPECT_NE(wsIni.find("Persona=Persona-Work\r\nDetectType=7\r\n"), std::string::npos);
+}
+
 TEST_F(SetupProgram, MistypedSetupFolderStopsWithOneLine) {
   const Result r = Setup("D:\\SETPU\\", kAnswers);
   EXPECT_EQ(r.status, 1);

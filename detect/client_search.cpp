@@ -128,7 +128,17 @@ void SearchForClients(DetectContext& context, ui::Control& panel,
   try {
     for (int n = 1;; ++n) {
       DetectedAccount account;
-      if (!ReadAccountSection(context, folder, account, n)) break;
+      bool exists;
+      try {
+        exists = ReadAccountSection(context, folder, account, n);
+      } catch (const std::exception&) {
+        // The mappings could not be worked out (an unreadable hosts file):
+        // the section still counts as saved, with its stored values, so
+        // that no new account is numbered over it.
+        platform::ProfileFile wsIni = WsIniFile(context.machine, folder);
+        exists = LoadAccountSection(wsIni, n, account);
+      }
+      if (!exists) break;
       saved.push_back(std::move(account));
     }
   } catch (const std::exception&) {

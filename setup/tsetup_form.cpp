@@ -1,6 +1,8 @@
 #include "setup/tsetup_form.h"
 
 #include "core/strings.h"
+#include "detect/mailbox_library.h"
+#include "detect/mailbox_reader.h"
 #include "detect/search_pages.h"
 #include "platform/processes/library_search.h"
 #include "ui/setup_form.h"
@@ -105,6 +107,10 @@ void TSetupForm::RegisterPageHandlers() {
   WizardContext& c = *context_;
   c.nextPage = [this] { NextClick(); };
   searchPages_ = detect::RegisterSearchPages(c);
+  detect::RegisterMailboxLibrary(*libraries_, machine_);
+  mailboxReader_ =
+      std::make_unique<detect::LibraryMailboxReader>(searchPages_->Detect(), *libraries_);
+  searchPages_->Detect().mailboxes = mailboxReader_.get();
   auto enablePrevious = [this] { form_->At("Prev").enabled = true; };
   c.SetPageHandlers("TabSheet1", {nullptr, enablePrevious});
   c.SetPageHandlers("TabSheet25", {nullptr, enablePrevious});

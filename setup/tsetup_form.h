@@ -18,7 +18,8 @@
 
 namespace nimbra::detect {
 class SearchPages;
-}
+class MailboxReader;
+}  // namespace nimbra::detect
 
 namespace nimbra::setup {
 
@@ -149,6 +150,7 @@ class TSetupForm {
   std::unique_ptr<platform::LibraryLoader> libraries_;
   std::unique_ptr<keys::TNimbraMGR> manager_;
   std::shared_ptr<detect::SearchPages> searchPages_;
+  std::unique_ptr<detect::MailboxReader> mailboxReader_;  // reads with libraries_
   int cursorTimer_ = 0;
   int uninstallRounds_ = 0;
   static constexpr int kMaxUninstallRounds = 3;

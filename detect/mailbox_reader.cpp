@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/strings.h"
+#include "detect/mailbox_install.h"
 #include "detect/mailbox_library.h"
 #include "keys/product_location.h"
 #include "platform/files/path.h"
@@ -89,7 +89,7 @@ std::vector<DetectedAccount> LibraryMailboxReader::ReadAccounts(const std::strin
   std::vector<DetectedAccount> accounts;
   platform::Machine& machine = context_.machine;
   const std::string name = platform::ExtractFileName(path);
-  const bool email2000 = name.size() >= 4 && UpperCase(name.substr(name.size() - 4)) == ".E2K";
+  const bool email2000 = IsEmail2000Mailbox(name);
   const char* label = email2000 ? kEmail2000Label : kCalypsoLabel;
 
   const std::string folder = ProgramFolder(machine, email2000 ? "Email2000.exe" : "Calypso.exe");

@@ -3,6 +3,7 @@
 #include "core/hex.h"
 #include "core/strings.h"
 #include "engine/entropy/entropy.h"
+#include "ui/questions.h"
 
 namespace nimbra::setup {
 
@@ -114,8 +115,23 @@ std::optional<std::string> AnswerFileUi::TextAnswer(std::string_view id, std::st
   return found->value;
 }
 
-std::optional<std::string> AnswerFileUi::DoInput(const ui::Question& question, std::string_view) {
-  return TextAnswer(question.id, question.text);
+// The mailbox password is optional: without an answer of its own the
+// mailbox is skipped (Cancel). The mailbox reader asks again, with the last
+// entry, after a wrong password or a locked mailbox; the answer file holds
+// only the one answer, so the question asked again is cancelled.
+std::optional<std::string> AnswerFileUi::DoInput(const ui::Question& question,
+                                                 std::string_view initial) {
+  if (question.id != ui::q::MailboxPassword) return TextAnswer(question.id, question.text);
+  const auto found = FindAnswer(question.id, question.text);
+  const bool again =
+      lastMailbox_ && lastMailbox_->first == question.text && lastMailbox_->second == initial;
+  if (!found || found->byDefault || again || SameText(Trim(found->value), "Cancel")) {
+    NoteAnswer(again ? "asked again" : "no answer of its own");
+    lastMailbox_.reset();
+    return std::nullopt;
+  }
+  lastMailbox_.emplace(question.text, found->value);
+  return found->value;
 }
 
 std::optional<std::string> AnswerFileUi::DoFileDialog(DialogKind, const ui::FileDialog& dialog) {

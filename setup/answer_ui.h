@@ -98,6 +98,8 @@ class AnswerFileUi : public ui::Ui {
   int nextTimer_ = 1;
   ui::Form* main_ = nullptr;
   bool busy_ = false;
+  // The last mailbox password question answered: its prompt and the answer.
+  std::optional<std::pair<std::string, std::string>> lastMailbox_;
 };
 
 }  // namespace nimbra::setup

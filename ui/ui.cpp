@@ -1,6 +1,7 @@
 #include "ui/ui.h"
 
 #include "ui/event_log.h"
+#include "ui/questions.h"
 
 namespace nimbra::ui {
 
@@ -47,7 +48,12 @@ Answer Ui::Ask(const Question& question, Buttons buttons) {
 std::optional<std::string> Ui::Input(const Question& question, std::string_view initial) {
   answerNote_.clear();
   auto answer = DoInput(question, initial);
-  LogAnswer(question.id, question.text, answer ? *answer : std::string("Cancel"));
+  // A password entered is never written to the log.
+  const bool secret = question.id == q::MailboxPassword;
+  LogAnswer(question.id, question.text,
+            !answer  ? std::string("Cancel")
+            : secret ? std::string("(a password)")
+                     : *answer);
   return answer;
 }
 

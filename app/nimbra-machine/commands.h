@@ -20,5 +20,6 @@ void RunReg(const Args& args);
 void RunDrive(const Args& args);
 void RunDemo(const Args& args);
 void RunShow(const Args& args);
+void RunMailbox(const Args& args);
 
 }  // namespace nimbra::machine_tool

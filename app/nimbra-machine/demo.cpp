@@ -1,7 +1,8 @@
 // The bundled demo machine: a Windows NT computer with the installer on a
 // CD-ROM in drive D and five e-mail programs set up for one user: Outlook
 // Express and Netscape Navigator in the registry, Eudora (with a second
-// personality), Netscape Communicator and Turnpike in files.
+// personality), Netscape Communicator and Turnpike in files, and a Calypso
+// mailbox.
 
 #include <cstdio>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/nimbra-machine/commands.h"
+#include "detect/mailbox_install.h"
 #include "platform/files/path.h"
 #include "platform/machine.h"
 #include "platform/registry/registry.h"
@@ -178,6 +180,13 @@ void RunDemo(const Args& args) {
   PutFile(machine, "C:\\Program Files\\Netscape\\Users\\jo\\prefs.js", kPrefsJs);
   PutFile(machine, "C:\\Program Files\\Turnpike\\Connect.ini", kTurnpikeConnect);
   PutFile(machine, "C:\\Program Files\\Turnpike\\User001\\Turnpike.ini", kTurnpikeUser);
+  // Calypso: one mailbox of one account, opened with the demo answer
+  // file's MailboxPassword.
+  const std::string mailbox = "C:\\Program Files\\Calypso\\Mail\\Jo.box";
+  detect::CreateMailbox(machine, mailbox, "calypso-demo",
+                        {{"Jo Example", "jo@calypso.example.org", "", "pop.calypso.example.org",
+                          110, "smtp.calypso.example.org", 25}});
+  detect::InstallMailboxLibrary(machine, mailbox, "C:\\Program Files\\Calypso");
   WriteMailSettings(machine.Reg());
   machine.Save();
   std::printf("Created the demo machine in %s (installer in %s)\n", machine.Root().string().c_str(),

@@ -11,7 +11,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: nimbra-machine init DIR [--win9x] | reg query DIR KEY [VALUE] | "
     "reg import DIR FILE.reg | drive add DIR LETTER HOSTDIR TYPE [LABEL] [--remote NAME] | "
-    "demo DIR | show DIR";
+    "mailbox DIR WINPATH --password P --account \"name|address|reply|pop3|pop3port|smtp|"
+    "smtpport\" [--account ...] [--program-dir WINDIR] | demo DIR | show DIR";
 
 }  // namespace
 
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
       RunReg(rest);
     } else if (command == "drive") {
       RunDrive(rest);
+    } else if (command == "mailbox") {
+      RunMailbox(rest);
     } else if (command == "demo") {
       RunDemo(rest);
     } else if (command == "show") {

@@ -60,40 +60,33 @@ MailboxLibrary::~MailboxLibrary() {
   for (auto& [handle, open] : open_) ::close(open.lockFd);
 }
 
-// The lock is an exclusive flock on the mailbox's folder, taken without
-// waiting: a second holder, in this process or another, gets kMailboxLocked.
+// The password is checked first, so that a wrong one is told as such also
+// while the mailbox is locked. The lock is an exclusive flock on the
+// mailbox's folder, taken without waiting: a second holder, in this process
+// or another, gets kMailboxLocked.
 std::uint16_t MailboxLibrary::OpenMailbox(const char* path, const char* password,
                                           std::uint32_t* handle) {
   if (path == nullptr || password == nullptr || handle == nullptr) return kMailboxMissing;
   const auto file = machine_.HostPath(machine_.FullPath(path));
   if (!file || !std::filesystem::is_regular_file(*file)) return kMailboxMissing;
-  const int fd = ::open(file->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return kMailboxMissing;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return error == EWOULDBLOCK ? kMailboxLocked : kMailboxMissing;
-  }
   Open open;
   open.file = *file;
-  open.lockFd = fd;
   try {
     const auto bytes = platform::ReadFileIfExists(*file);
-    if (!bytes) {
-      ::close(fd);
-      return kMailboxMissing;
-    }
+    if (!bytes) return kMailboxMissing;
     open.contents = ParseMailboxFile(*bytes);
   } catch (const EMailboxFile&) {
-    ::close(fd);
     return kMailboxDamaged;
   } catch (const std::exception&) {
-    ::close(fd);
     return kMailboxMissing;
   }
-  if (!PasswordMatches(open.contents, password)) {
-    ::close(fd);
-    return kMailboxBadPassword;
+  if (!PasswordMatches(open.contents, password)) return kMailboxBadPassword;
+  open.lockFd = ::open(file->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (open.lockFd < 0) return kMailboxMissing;
+  if (::flock(open.lockFd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(open.lockFd);
+    return error == EWOULDBLOCK ? kMailboxLocked : kMailboxMissing;
   }
   *handle = nextHandle_++;
   open_.emplace(*handle, std::move(open));

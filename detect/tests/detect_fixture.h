@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,20 @@
 namespace nimbra::detect::testing {
 
 // A Ui without a person: it counts how often the window was let process its
-// messages and refuses every question.
+// messages, refuses every question, types the texts of `inputs` into the
+// input boxes in turn (then cancels them) and keeps what was shown.
 class CountingUi : public ui::Ui {
  public:
   int pumps = 0;
   std::vector<std::string> panelTexts;  // the panel's caption at each pump
   const ui::Control* panel = nullptr;
+  std::vector<std::optional<std::string>> inputs;
+  struct Asked {
+    ui::Question question;
+    std::string initial;
+  };
+  std::vector<Asked> asked;
+  std::vector<std::string> messages;
 
   void ShowWindow(ui::Form&, bool) override {}
   void SetMainForm(ui::Form&) override {}
@@ -37,10 +46,13 @@ class CountingUi : public ui::Ui {
   void StopTimer(int) override {}
 
  protected:
-  void DoMessage(std::string_view, std::string_view) override {}
+  void DoMessage(std::string_view, std::string_view text) override { messages.emplace_back(text); }
   ui::Answer DoAsk(const ui::Question&, ui::Buttons) override { return ui::Answer::Cancel; }
-  std::optional<std::string> DoInput(const ui::Question&, std::string_view) override {
-    return std::nullopt;
+  std::optional<std::string> DoInput(const ui::Question& question,
+                                     std::string_view initial) override {
+    asked.push_back({question, std::string(initial)});
+    if (asked.size() > inputs.size()) return std::nullopt;
+    return inputs[asked.size() - 1];
   }
   std::optional<std::string> DoFileDialog(DialogKind, const ui::FileDialog&) override {
     return std::nullopt;

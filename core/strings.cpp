@@ -1,5 +1,6 @@
 #include "core/strings.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
@@ -116,6 +117,11 @@ std::string AnsiUpperCase(std::string_view text) {
 }
 std::string AnsiLowerCase(std::string_view text) {
   return Map(text, kAnsiLower);
+}
+
+void InsertSortedText(std::vector<std::string>& list, std::string_view text) {
+  const auto at = std::lower_bound(list.begin(), list.end(), text, TextLess());
+  if (at == list.end() || !AnsiSameText(*at, text)) list.insert(at, std::string(text));
 }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {

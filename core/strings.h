@@ -56,6 +56,11 @@ struct TextHash {
   std::size_t operator()(std::string_view text) const;
 };
 
+// Inserts text into a list kept sorted without regard to case, unless a text
+// equal to it without regard to case is already there (a sorted string list
+// that ignores duplicates).
+void InsertSortedText(std::vector<std::string>& list, std::string_view text);
+
 // Does text begin / end with sub, ignoring case (Windows-1252)? Argument
 // order is (text, sub), unlike Delphi's StartsText(sub, text).
 bool StartsText(std::string_view text, std::string_view sub);

@@ -1,6 +1,5 @@
 #include "detect/registry_values.h"
 
-#include <algorithm>
 #include <set>
 
 #include "core/strings.h"
@@ -27,13 +26,6 @@ bool IsString(RegType type) {
   return type == RegType::String || type == RegType::ExpandString;
 }
 
-void InsertSorted(std::vector<std::string>& list, const std::string& text) {
-  const auto at = std::lower_bound(
-      list.begin(), list.end(), text,
-      [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
-  if (at == list.end() || !AnsiSameText(*at, text)) list.insert(at, text);
-}
-
 void Search(platform::Machine& machine, const std::string& start, std::vector<std::string>& result,
             std::string_view marker, std::set<std::string>& visited) {
   std::vector<std::string> subkeys;
@@ -43,7 +35,7 @@ void Search(platform::Machine& machine, const std::string& start, std::vector<st
     for (const std::string& name : key->ValueNames()) {
       if (!IsString(key->GetValueType(name))) continue;
       if (key->ReadString(name).find(marker) != std::string::npos) {
-        InsertSorted(result, start);
+        InsertSortedText(result, start);
         break;
       }
     }

@@ -1,8 +1,13 @@
 #include "detect/address_mappings.h"
 
+#include <arpa/inet.h>
+
 #include <optional>
 
 #include "core/strings.h"
+#include "detect/account_sections.h"
+#include "detect/hosts_file.h"
+#include "platform/files/path.h"
 #include "platform/profile/profile_file.h"
 
 namespace nimbra::detect {
@@ -42,6 +47,28 @@ void RefreshOne(platform::Machine& machine, const platform::ProfileText& ini,
   const auto local = Entry(ini, "INMAPSERVER", server, port);
   mapping = local && !local->empty() ? *local : std::string(kNotMapped);
   active = IsNameInHosts(machine, server);
+}
+
+// The local addresses of one family end at the last host number.
+constexpr int kLastHost = 255;
+
+// A server that is a dotted IPv4 address, as inet_addr accepts one (also
+// the shortened and hexadecimal forms); 255.255.255.255 is inet_addr's
+// failure value.
+bool IsDottedAddress(std::string_view server) {
+  in_addr address{};
+  const std::string text(server);
+  return inet_aton(text.c_str(), &address) != 0 && address.s_addr != INADDR_NONE;
+}
+
+// WS.INI of `folder` for writing, its folder created.
+platform::ProfileFile WritableWsIni(platform::Machine& machine, const std::string& folder) {
+  machine.ForceDirectories(folder);
+  return WsIniFile(machine, folder);
+}
+
+bool HasValue(platform::ProfileFile& ini, std::string_view section, std::string_view key) {
+  return !ini.ReadString(section, key, "").empty();
 }
 
 }  // namespace
@@ -90,6 +117,66 @@ void RefreshMappings(platform::Machine& machine, const std::string& folder,
              account.active);
   RefreshOne(machine, ini, account.imapServer, account.imapPort, account.imapMapping,
              account.active);
+}
+
+std::string MapServer(platform::Machine& machine, const std::string& folder, bool quickroute,
+                      std::string_view server, std::string_view defaultPort,
+                      std::string_view proxyPort, std::string_view accountPort) {
+  const std::string proxy(proxyPort.empty() ? defaultPort : proxyPort);
+  const std::string account(accountPort.empty() ? defaultPort : accountPort);
+  const bool equal = proxy == account;
+  if (quickroute && equal && QuickrouteMap(machine, folder, server)) return std::string(server);
+  const std::string key = equal ? std::string(server) : std::string(server) + ":" + account;
+  platform::ProfileFile ini = WritableWsIni(machine, folder);
+  platform::ProfileBatch batch(ini);
+  if (std::string local = ini.ReadString("INMAPSERVER", key, ""); !local.empty()) return local;
+  for (int n = 1; n <= kLastHost; ++n) {
+    const std::string candidate =
+        equal ? "127.0.2." + std::to_string(n) : "127.0.1." + std::to_string(n) + ":" + proxy;
+    if (HasValue(ini, "OUTMAPSERVER", candidate)) continue;
+    ini.WriteString("OUTMAPSERVER", candidate, key);
+    ini.WriteString("INMAPSERVER", key, candidate);
+    batch.Commit();
+    return candidate;
+  }
+  throw platform::FileError("no free local address for " + key + " in " + folder + "WS.INI");
+}
+
+bool QuickrouteMap(platform::Machine& machine, const std::string& folder, std::string_view server) {
+  const std::string hosts = machine.HostsFilePath();
+  std::string address = AllocateQuickrouteAddress(machine, folder, server);
+  address = address.substr(0, address.find(':'));
+  if (IsDottedAddress(server)) return false;
+  try {
+    const std::string text = machine.FileExists(hosts) ? machine.ReadFile(hosts) : std::string();
+    const std::string changed = SetQuickrouteLine(text, address, server);
+    if (changed == text) return true;
+    machine.ForceDirectories(platform::ExtractFileDir(hosts));
+    machine.WriteFile(hosts, changed);
+  } catch (const platform::FileError&) {
+    return false;
+  }
+  return true;
+}
+
+std::string AllocateQuickrouteAddress(platform::Machine& machine, const std::string& folder,
+                                      std::string_view server) {
+  platform::ProfileFile ini = WritableWsIni(machine, folder);
+  platform::ProfileBatch batch(ini);
+  if (std::string local = ini.ReadString("INMAPSERVER", server, ""); !local.empty()) return local;
+  for (int n = 1; n <= kLastHost; ++n) {
+    const std::string address = "127.0.3." + std::to_string(n);
+    if (HasValue(ini, "OUTMAPSERVER", address)) continue;
+    ini.WriteString("OUTMAPSERVER", address, server);
+    if (!server.empty()) ini.WriteString("INMAPSERVER", server, address);
+    ini.WriteInteger("SendType", address, 0);
+    ini.WriteString("ETRNString", address, "");
+    ini.WriteString("ACCESS ALLOWED", "127.0.3.0:255.255.255.0", "ALLOW");
+    batch.Commit();
+    return address;
+  }
+  throw platform::FileError("no free Quickroute address for " + std::string(server) + " in " +
+                            folder + "WS.INI");
 }
 
 }  // namespace nimbra::detect

@@ -41,4 +41,32 @@ bool IsNameInHosts(platform::Machine& machine, std::string_view server);
 void RefreshMappings(platform::Machine& machine, const std::string& folder,
                      DetectedAccount& account);
 
+// ---- Making mappings ----
+// Mappings are only ever added: a real server mapped once keeps its local
+// address for every later account and run.
+
+// The text a client is to use instead of `server`. An empty proxy or
+// account port counts as `defaultPort`. With Quickroute and equal ports the
+// server keeps its name when QuickrouteMap routes it. Otherwise the
+// real server's key (the server when the ports are equal, else server + ":"
+// + account port) keeps the local address "INMAPSERVER" holds for it, or
+// gets the first free one: "127.0.2." + n for equal ports, "127.0.1." + n +
+// ":" + proxy port when they differ, recorded both ways.
+std::string MapServer(platform::Machine& machine, const std::string& folder, bool quickroute,
+                      std::string_view server, std::string_view defaultPort,
+                      std::string_view proxyPort, std::string_view accountPort);
+
+// Routes a server name to its Quickroute address through the hosts file
+// (the address is allocated first in any case). False for a server that is
+// a dotted IPv4 address, which no hosts line can route, and when the hosts
+// file cannot be read or written: the caller then maps the port instead.
+bool QuickrouteMap(platform::Machine& machine, const std::string& folder, std::string_view server);
+
+// The Quickroute address of a server name: the one "INMAPSERVER" holds, or
+// the first "127.0.3." + n free in "OUTMAPSERVER", recorded both ways with
+// its "SendType" (0), "ETRNString" (empty) and the "ACCESS ALLOWED" entry of
+// the Quickroute network.
+std::string AllocateQuickrouteAddress(platform::Machine& machine, const std::string& folder,
+                                      std::string_view server);
+
 }  // namespace nimbra::detect

@@ -20,6 +20,10 @@ class MailboxReader {
   virtual void ReadMailbox(const std::string& path, std::vector<DetectedAccount>& found) = 0;
   // Refresh mode: re-reads a saved account of client type 9.
   virtual void Refresh(DetectedAccount& account) = 0;
+  // Points the mailbox's account (type 9) at the account's POP3 and SMTP
+  // mappings, with the saved password; a mailbox that cannot be opened so
+  // is left unchanged, silently.
+  virtual void Protect(const DetectedAccount& account) = 0;
 };
 
 // What the readers work with: the machine, the person behind the window

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "detect/client_writers.h"
 #include "detect/mailbox_install.h"
 #include "detect/mailbox_library.h"
 #include "keys/product_location.h"
@@ -72,6 +73,18 @@ class Library {
   platform::ModuleHandle module_ = 0;
 };
 
+// Loads the mail program's library of a mailbox with its four exports:
+// from the program's App Paths folder, for Calypso "Calyxx.dll" when that
+// fails (Calypso without a program folder has none). False when it is
+// missing or lacks an export.
+bool LoadMailboxLibrary(platform::Machine& machine, bool email2000, Library& library) {
+  const std::string folder = ProgramFolder(machine, email2000 ? "Email2000.exe" : "Calypso.exe");
+  if (!email2000 && folder.empty()) return false;
+  const bool loaded = library.Load(folder + "\\MailDB32.dll");
+  if (!email2000 && (!loaded || !library.HasOpen())) library.Load("Calyxx.dll");
+  return library.Loaded() && library.Bind();
+}
+
 // The product message box, with the product's caption.
 void ProductMessage(DetectContext& context, const std::string& text) {
   std::string caption = "MESSAGE:";
@@ -92,12 +105,8 @@ std::vector<DetectedAccount> LibraryMailboxReader::ReadAccounts(const std::strin
   const bool email2000 = IsEmail2000Mailbox(name);
   const char* label = email2000 ? kEmail2000Label : kCalypsoLabel;
 
-  const std::string folder = ProgramFolder(machine, email2000 ? "Email2000.exe" : "Calypso.exe");
-  if (!email2000 && folder.empty()) return accounts;
   Library library(libraries_);
-  const bool loaded = library.Load(folder + "\\MailDB32.dll");
-  if (!email2000 && (!loaded || !library.HasOpen())) library.Load("Calyxx.dll");
-  if (!library.Loaded() || !library.Bind()) return accounts;
+  if (!LoadMailboxLibrary(machine, email2000, library)) return accounts;
 
   const std::string mailbox = name.size() >= 4 ? name.substr(0, name.size() - 4) : "";
   std::uint32_t handle = 0;
@@ -173,6 +182,39 @@ void LibraryMailboxReader::Refresh(DetectedAccount& account) {
     account.persona = read.persona;
     return;
   }
+}
+
+void LibraryMailboxReader::Protect(const DetectedAccount& account) {
+  const std::string path = account.location;
+  Library library(libraries_);
+  if (!LoadMailboxLibrary(context_.machine, IsEmail2000Mailbox(path), library)) return;
+  std::uint32_t handle = 0;
+  if (library.open(path.c_str(), account.persona.str().c_str(), &handle) != 0) return;
+  MailboxLibrary* texts = library.Texts();
+  std::array<std::uint8_t, kMailboxRecordSize> record{};
+  std::uint32_t index = 0;
+  bool delivered = texts != nullptr && account.subClient >= 0;
+  for (std::int32_t i = 0; delivered && i <= account.subClient; ++i) {
+    delivered = library.enumerate(handle, &index, record.data()) == 0;
+  }
+  // The server texts are the library's: they are replaced through it. A
+  // mapping with a port sets the account's port too.
+  const auto point = [&](const std::string& mapping, std::size_t serverField,
+                         std::size_t portField) {
+    if (mapping.empty()) return true;
+    FixedText<80> host = mapping;
+    FixedText<80> port;
+    SplitHostPort(host, port);
+    if (const auto number = PortNumber(port.str())) {
+      SetRecordField(record.data(), portField, static_cast<std::uint32_t>(*number));
+    }
+    return texts->SetText(handle, RecordField(record.data(), serverField), host.str());
+  };
+  if (delivered && point(account.pop3Mapping, record::kPop3Server, record::kPop3Port) &&
+      point(account.smtpMapping, record::kSmtpServer, record::kSmtpPort)) {
+    library.write(handle, index, record.data());
+  }
+  library.close(handle);
 }
 
 }  // namespace nimbra::detect

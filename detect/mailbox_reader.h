@@ -23,6 +23,9 @@ class LibraryMailboxReader : public MailboxReader {
   // password again; the record keeps its values when the mailbox is skipped
   // or holds no account at that position.
   void Refresh(DetectedAccount& account) override;
+  // Replaces the POP3 and SMTP server texts of the account at the saved
+  // sub-client position by the mappings' hosts, and the ports by theirs.
+  void Protect(const DetectedAccount& account) override;
 
  private:
   std::vector<DetectedAccount> ReadAccounts(const std::string& path);

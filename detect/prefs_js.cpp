@@ -142,4 +142,35 @@ std::vector<UserPref> ReadUserPrefs(std::string_view text) {
   return prefs;
 }
 
+std::string ReplacePrefsLines(
+    std::string_view text,
+    const std::function<std::optional<std::string>(std::string_view code)>& replace) {
+  std::string result;
+  bool inBlock = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    const std::string code = WithoutComments(line, inBlock);
+    std::optional<std::string> changed;
+    if (code.find_first_not_of(" \t") != std::string::npos) changed = replace(code);
+    result += changed ? *changed : std::string(line);
+    start = end;
+    if (start < text.size() && text[start] == '\r') ++start;
+    if (start < text.size() && text[start] == '\n') ++start;
+    result.append(text.substr(end, start - end));
+  }
+  return result;
+}
+
+std::string PrefsStringContent(std::string_view text) {
+  std::string content;
+  for (const char c : text) {
+    if (c == '\\' || c == '"') content += '\\';
+    content += c;
+  }
+  return content;
+}
+
 }  // namespace nimbra::detect

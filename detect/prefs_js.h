@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,5 +23,18 @@ struct UserPref {
 // kept as they are (the file is in the ANSI code page). A line that holds no
 // call, or a call without a quoted name, is skipped.
 std::vector<UserPref> ReadUserPrefs(std::string_view text);
+
+// The text with every line for which `replace` gives a new line replaced by
+// it; every other byte (line ends, comments, order) stays as it was.
+// `replace` is given the line's code, without its comments, and lines that
+// are only comment are never offered, so a preference commented out stays
+// so.
+std::string ReplacePrefsLines(
+    std::string_view text,
+    const std::function<std::optional<std::string>(std::string_view code)>& replace);
+
+// A text as the content of a prefs.js string literal: "\" and the double
+// quote escaped, so that ReadUserPrefs reads the text back.
+std::string PrefsStringContent(std::string_view text);
 
 }  // namespace nimbra::detect

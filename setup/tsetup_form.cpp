@@ -1,6 +1,7 @@
 #include "setup/tsetup_form.h"
 
 #include "core/strings.h"
+#include "detect/client_protection.h"
 #include "detect/mailbox_library.h"
 #include "detect/mailbox_reader.h"
 #include "detect/search_pages.h"
@@ -63,6 +64,13 @@ void TSetupForm::CursorTick() {
     // A failed tick is dropped; the window is enabled again below.
   }
   form_->enabled = true;
+}
+
+void TSetupForm::ProtectClients() {
+  // The installer script is the one beside the setup program, the copy the
+  // wizard read its settings from.
+  detect::ProtectClients(searchPages_->Detect(), *form_, searchPages_->WsIniFolder(),
+                         context_->SetupDir() + settings_.ScriptName);
 }
 
 ui::Form& TSetupForm::Dialog(std::string_view name) {

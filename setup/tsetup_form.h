@@ -84,6 +84,10 @@ class TSetupForm {
   bool OldVersion();
   void LoadPrevSettings();
 
+  // Points the e-mail programs of the checked accounts at the proxy's local
+  // addresses (detect/client_protection.h), a step of the desktop run.
+  void ProtectClients();
+
   // Summaries of the ready-to-install page.
   std::vector<std::string> InstallSummary();
   std::vector<std::string> DatabaseSummary();

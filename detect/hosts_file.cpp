@@ -1,5 +1,8 @@
 #include "detect/hosts_file.h"
 
+#include <optional>
+#include <utility>
+
 #include "core/strings.h"
 
 namespace nimbra::detect {
@@ -10,14 +13,11 @@ bool IsGap(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
-}  // namespace
-
-std::string QuickrouteHostsLine(std::string_view address, std::string_view name) {
-  return std::string(address) + "\t" + std::string(name) + "  #added by NimbraPost";
-}
-
-bool HostsLineNames(std::string_view line, std::string_view name) {
-  if (name.empty()) return false;
+// Where the name field equal to `name` lies in the line: its first and one
+// past its last byte.
+std::optional<std::pair<std::size_t, std::size_t>> NameField(std::string_view line,
+                                                             std::string_view name) {
+  if (name.empty()) return std::nullopt;
   line = line.substr(0, line.find('#'));
   bool address = true;  // the first field is the address
   std::size_t i = 0;
@@ -26,10 +26,35 @@ bool HostsLineNames(std::string_view line, std::string_view name) {
     const std::size_t start = i;
     while (i < line.size() && !IsGap(line[i])) ++i;
     if (i == start) break;
-    if (!address && AnsiSameText(line.substr(start, i - start), name)) return true;
+    if (!address && AnsiSameText(line.substr(start, i - start), name)) {
+      return std::make_pair(start, i);
+    }
     address = false;
   }
-  return false;
+  return std::nullopt;
+}
+
+// The number of name fields of a line.
+int NameCount(std::string_view line) {
+  line = line.substr(0, line.find('#'));
+  int fields = 0;
+  for (std::size_t i = 0; i < line.size();) {
+    while (i < line.size() && IsGap(line[i])) ++i;
+    if (i == line.size()) break;
+    ++fields;
+    while (i < line.size() && !IsGap(line[i])) ++i;
+  }
+  return fields > 0 ? fields - 1 : 0;
+}
+
+}  // namespace
+
+std::string QuickrouteHostsLine(std::string_view address, std::string_view name) {
+  return std::string(address) + "\t" + std::string(name) + "  #added by NimbraPost";
+}
+
+bool HostsLineNames(std::string_view line, std::string_view name) {
+  return NameField(line, name).has_value();
 }
 
 std::string SetQuickrouteLine(std::string_view text, std::string_view address,
@@ -41,8 +66,17 @@ std::string SetQuickrouteLine(std::string_view text, std::string_view address,
     if (end == std::string_view::npos) end = text.size();
     std::size_t content = end;
     if (content > start && text[content - 1] == '\r') --content;
-    if (HostsLineNames(text.substr(start, content - start), name)) {
-      return std::string(text.substr(0, start)) + line + std::string(text.substr(content));
+    const std::string_view found = text.substr(start, content - start);
+    if (const auto field = NameField(found, name)) {
+      std::string replaced = std::string(text.substr(0, start)) + line;
+      // The line's other names keep their address on the line after it.
+      const std::string others =
+          std::string(found.substr(0, field->first)) + std::string(found.substr(field->second));
+      if (NameCount(others) > 0) {
+        const std::string_view lineEnd = text.substr(content, end - content + 1);
+        replaced += std::string(lineEnd.empty() ? std::string_view("\r\n") : lineEnd) + others;
+      }
+      return replaced + std::string(text.substr(content));
     }
     start = end + 1;
   }

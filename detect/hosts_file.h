@@ -20,7 +20,9 @@ bool HostsLineNames(std::string_view line, std::string_view name);
 
 // The hosts text with the first line that names `name` replaced by the
 // Quickroute line (the line keeps its own line end), or with the Quickroute
-// line appended when no line names it. Every other byte stays as it was;
+// line appended when no line names it. When the replaced line names other
+// hosts too, they keep their address: the old line without the name
+// follows the Quickroute line. Every other byte stays as it was;
 // an appended line takes the text's line end (that of its first line, CR LF
 // for a text without one).
 std::string SetQuickrouteLine(std::string_view text, std::string_view address,

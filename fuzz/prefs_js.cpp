@@ -1,5 +1,6 @@
-// The prefs.js line reader: any bytes read without a fault, and a preference
-// written with its name and value escaped reads back as written.
+// The prefs.js line reader: any bytes read without a fault, a rewrite that
+// changes no line keeps every byte, and a preference written with its name
+// and value escaped reads back as written.
 #include "detect/prefs_js.h"
 
 #include <cstddef>
@@ -35,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t lines = 1;
   for (const char c : input) lines += c == '\n' || c == '\r';
   if (prefs.size() > lines) std::abort();
+  // A rewrite that replaces no line gives the text back byte for byte.
+  if (nimbra::detect::ReplacePrefsLines(
+          input, [](std::string_view) { return std::optional<std::string>(); }) != input) {
+    std::abort();
+  }
 
   const std::string_view name = input.substr(0, size / 2);
   const std::string_view value = input.substr(size / 2);

@@ -22,7 +22,8 @@ std::string RealKey(const std::string& server, const std::string& port,
 std::map<std::string, std::string> MapSection(const std::string& wsIni, const char* section) {
   const platform::ProfileText ini(wsIni);
   std::map<std::string, std::string> entries;
-  for (const std::string& key : ini.KeyNames(section)) entries[key] = ini.ReadString(section, key, "");
+  for (const std::string& key : ini.KeyNames(section))
+    entries[key] = ini.ReadString(section, key, "");
   return entries;
 }
 
@@ -149,11 +150,13 @@ TEST_F(ProtectionTest, TheProgramsGetTheTableValues) {
   const std::string eu = local.at("pop.eu.example");
   EXPECT_EQ(eudora,
             "; Eudora settings\r\n[Settings]\r\nRealName=Eu\r\nReturnAddress=eu@example.net\r\n"
-            "POPAccount=eu@" + eu + "\r\nPOPServer=" + eu + "\r\nSMTPServer=" +
-                local.at("smtp.eu.example") + "\r\nIMAPServer=\r\nNetworkTimeout=7200\r\n"
+            "POPAccount=eu@" +
+                eu + "\r\nPOPServer=" + eu + "\r\nSMTPServer=" + local.at("smtp.eu.example") +
+                "\r\nIMAPServer=\r\nNetworkTimeout=7200\r\n"
                 "[Personalities]\r\nPersona0=Work\r\n[Work]\r\nReturnAddress=work@example.com\r\n"
-                "POPAccount=w@" + local.at("pop.work.example") + "\r\nSMTPServer=" +
-                local.at("smtp.work.example") + "\r\nNetworkTimeout=7200\r\n");
+                "POPAccount=w@" +
+                local.at("pop.work.example") + "\r\nSMTPServer=" + local.at("smtp.work.example") +
+                "\r\nNetworkTimeout=7200\r\n");
 
   // Pegasus: POP3 on 995 with proxy port 110 is split into host and port
   // (127.0.1.1:25 of Navigator's SMTP is another address).
@@ -171,8 +174,8 @@ TEST_F(ProtectionTest, TheProgramsGetTheTableValues) {
   EXPECT_EQ(machine.ReadFile(kPrefsJs),
             "// Mozilla User Preferences\r\n"
             "user_pref(\"mail.identity.useremail\", \"nc@example.net\");\r\n"
-            "user_pref(\"network.hosts.pop_server\", \"" + local.at("pop.nc.example") +
-                "\");\r\nuser_pref(\"network.hosts.smtp_server\", \"" +
+            "user_pref(\"network.hosts.pop_server\", \"" +
+                local.at("pop.nc.example") + "\");\r\nuser_pref(\"network.hosts.smtp_server\", \"" +
                 local.at("smtp.nc.example") + "\");\r\n");
 
   const auto box = ParseMailboxFile(machine.ReadFile(kMailbox));
@@ -227,8 +230,7 @@ TEST_F(ProtectionTest, MapServerSharesReusesAndNumbersLocalAddresses) {
   EXPECT_EQ(MapServer(*machine, kFolder, false, "smtp.b", "25", "", "2526"), "127.0.1.2:25");
   EXPECT_EQ(MapServer(*machine, kFolder, false, "pop.b", "110", "", ""), "127.0.2.2");
   // An entry with an empty value leaves its address free.
-  machine.PutFile(std::string(kFolder) + "WS.INI",
-                  WsIni() + "[outmapserver]\r\n127.0.2.4=\r\n");
+  machine.PutFile(std::string(kFolder) + "WS.INI", WsIni() + "[outmapserver]\r\n127.0.2.4=\r\n");
   EXPECT_EQ(MapServer(*machine, kFolder, false, "pop.c", "110", "110", "110"), "127.0.2.3");
   EXPECT_EQ(MapServer(*machine, kFolder, false, "pop.d", "110", "110", "110"), "127.0.2.4");
   ExpectMappingsAgree(WsIni());
@@ -283,13 +285,17 @@ TEST_F(ProtectionTest, TheHostsFileKeepsEveryOtherLineByteForByte) {
   const std::string tail = "\n192.0.2.1 lf-only.example\ttrailer";
   machine.PutFile(machine->HostsFilePath(), hosts + middle + tail);
   ASSERT_TRUE(QuickrouteMap(*machine, kFolder, "pop.example.net"));
-  // The line whose name field is the server, case ignored, is replaced;
-  // comments, substrings and the other 500 lines are not touched.
-  EXPECT_EQ(Hosts(),
-            hosts + "127.0.3.1\tpop.example.net  #added by NimbraPost\r\n" + tail);
+  // The line whose name field is the server, case ignored, is replaced (its
+  // other name stays at its address); comments, substrings and the other
+  // 500 lines are not touched.
+  const std::string replaced =
+      "127.0.3.1\tpop.example.net  #added by NimbraPost\r\n10.0.0.3  old.example.net   # moved\r\n";
+  EXPECT_EQ(Hosts(), hosts + replaced + tail);
   ASSERT_TRUE(QuickrouteMap(*machine, kFolder, "new.example.net"));
-  EXPECT_EQ(Hosts(), hosts + "127.0.3.1\tpop.example.net  #added by NimbraPost\r\n" + tail +
-                         "\r\n127.0.3.2\tnew.example.net  #added by NimbraPost\r\n");
+  EXPECT_EQ(Hosts(),
+            hosts + replaced + tail + "\r\n127.0.3.2\tnew.example.net  #added by NimbraPost\r\n");
+  EXPECT_FALSE(IsNameInHosts(*machine, "old.example.net"));  // not a 127.0 line
+  EXPECT_TRUE(IsNameInHosts(*machine, "new.example.net"));
 }
 
 TEST(HostsFile, NameFieldsAreTheFieldsAfterTheAddressBeforeAComment) {
@@ -348,8 +354,9 @@ TEST_F(ProtectionTest, OutlookWithoutImapAndUncheckedEntries) {
 // Server names the installer script lists are given Quickroute addresses,
 // without hosts lines; only when Quickroute is chosen.
 TEST_F(ProtectionTest, TheInstallerScriptsQuickrouteNames) {
-  machine.PutFile(kScript, "[PRODUCT]\r\nRunType=1\r\n[Quickroute]\r\nmail.corp.example=\r\n"
-                           "news.corp.example=1\r\n");
+  machine.PutFile(kScript,
+                  "[PRODUCT]\r\nRunType=1\r\n[Quickroute]\r\nmail.corp.example=\r\n"
+                  "news.corp.example=1\r\n");
   const std::string hosts = Hosts();
   Protect(false);
   EXPECT_FALSE(machine->FileExists(std::string(kFolder) + "WS.INI"));

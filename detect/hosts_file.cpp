@@ -47,6 +47,12 @@ int NameCount(std::string_view line) {
   return fields > 0 ? fields - 1 : 0;
 }
 
+// The line end of the text's first line; CR LF for a text without one.
+std::string TextLineEnd(std::string_view text) {
+  const std::size_t first = text.find('\n');
+  return first == std::string_view::npos || (first > 0 && text[first - 1] == '\r') ? "\r\n" : "\n";
+}
+
 }  // namespace
 
 std::string QuickrouteHostsLine(std::string_view address, std::string_view name) {
@@ -73,16 +79,17 @@ std::string SetQuickrouteLine(std::string_view text, std::string_view address,
       const std::string others =
           std::string(found.substr(0, field->first)) + std::string(found.substr(field->second));
       if (NameCount(others) > 0) {
-        const std::string_view lineEnd = text.substr(content, end - content + 1);
-        replaced += std::string(lineEnd.empty() ? std::string_view("\r\n") : lineEnd) + others;
+        // Between them the line's own end, or for a last line without
+        // one the text's.
+        replaced += end < text.size() ? std::string(text.substr(content, end + 1 - content))
+                                      : TextLineEnd(text);
+        replaced += others;
       }
       return replaced + std::string(text.substr(content));
     }
     start = end + 1;
   }
-  const std::size_t first = text.find('\n');
-  const std::string lineEnd =
-      first == std::string_view::npos || (first > 0 && text[first - 1] == '\r') ? "\r\n" : "\n";
+  const std::string lineEnd = TextLineEnd(text);
   std::string result(text);
   if (!result.empty() && result.back() != '\n') result += lineEnd;
   return result + line + lineEnd;

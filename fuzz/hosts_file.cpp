@@ -2,14 +2,14 @@
 // input is the server name, the rest the hosts text. Any bytes are handled
 // without a fault; the Quickroute line ends up in the text, the text before
 // it is kept, and a second edit changes nothing.
+#include "detect/hosts_file.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-#include "detect/hosts_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nimbra::detect;

@@ -77,7 +77,7 @@ TEST_P(KilledProtection, LeavesEveryFileItWritesWhole) {
   // Written once per run: the old or the new file. Written several times:
   // whole, each key or line old or new.
   const std::vector<std::string> once = {kPMailIni, kConnectIni, kPrefsJs, kMailbox};
-  const std::vector<std::string> all = {kPMailIni, kConnectIni, kPrefsJs, kMailbox,
+  const std::vector<std::string> all = {kPMailIni,  kConnectIni, kPrefsJs, kMailbox,
                                         kEudoraIni, wsIni,       hosts};
   std::map<std::string, std::string> before, after;
   for (const std::string& file : all) before[file] = machine.ReadFile(file);
@@ -123,8 +123,7 @@ TEST_P(KilledProtection, LeavesEveryFileItWritesWhole) {
       const std::string now = machine.ReadFile(file);
       EXPECT_TRUE(now == before[file] || now == after[file]) << file;
     }
-    ExpectIniWhole(machine.ReadFile(kEudoraIni), before[kEudoraIni], after[kEudoraIni],
-                   kEudoraIni);
+    ExpectIniWhole(machine.ReadFile(kEudoraIni), before[kEudoraIni], after[kEudoraIni], kEudoraIni);
     ExpectIniWhole(machine.ReadFile(wsIni), before[wsIni], after[wsIni], wsIni);
     ExpectHostsWhole(machine.ReadFile(hosts), before[hosts], after[hosts]);
   }

@@ -58,11 +58,15 @@ bool ReadAccountSection(DetectContext& context, const std::string& folder, Detec
 
 bool WriteAccountSection(platform::Machine& machine, const std::string& folder,
                          DetectedAccount& record, int n) {
-  const auto isProxy = [&](const std::string& server, const std::string& port) {
-    return !server.empty() && IsProxyAddress(machine, folder, server, port);
+  // An empty port is the protocol's default, as for the mapping fields.
+  const auto isProxy = [&](const std::string& server, const std::string& port,
+                           std::string_view defaultPort) {
+    return !server.empty() &&
+           IsProxyAddress(machine, folder, server, port.empty() ? defaultPort : port);
   };
-  if (isProxy(record.pop3Server, record.pop3Port) || isProxy(record.smtpServer, record.smtpPort) ||
-      isProxy(record.imapServer, record.imapPort)) {
+  if (isProxy(record.pop3Server, record.pop3Port, kDefaultPop3Port) ||
+      isProxy(record.smtpServer, record.smtpPort, kDefaultSmtpPort) ||
+      isProxy(record.imapServer, record.imapPort, kDefaultImapPort)) {
     return false;
   }
   if (record.smtpServer.empty()) record.smtpServer = record.pop3Server;

@@ -30,14 +30,17 @@ std::optional<std::string> Entry(const platform::ProfileText& ini, std::string_v
   return std::nullopt;
 }
 
+// An empty port is the protocol's default port, as the mapping was made
+// with it (a mailbox account keeps POP3 port 110 as no port).
 template <std::size_t S, std::size_t P, std::size_t M>
 void RefreshOne(platform::Machine& machine, const platform::ProfileText& ini,
-                const FixedText<S>& server, const FixedText<P>& port, FixedText<M>& mapping,
-                bool& active) {
+                const FixedText<S>& server, const FixedText<P>& givenPort,
+                std::string_view defaultPort, FixedText<M>& mapping, bool& active) {
   if (server.empty()) {
     mapping.clear();
     return;
   }
+  const std::string_view port = givenPort.empty() ? defaultPort : std::string_view(givenPort);
   const auto real = Entry(ini, "OUTMAPSERVER", server, port);
   if (real && !real->empty()) {
     mapping = *real;
@@ -111,12 +114,12 @@ void RefreshMappings(platform::Machine& machine, const std::string& folder,
                      DetectedAccount& account) {
   const platform::ProfileText ini = WsIni(machine, folder);
   account.active = false;
-  RefreshOne(machine, ini, account.pop3Server, account.pop3Port, account.pop3Mapping,
-             account.active);
-  RefreshOne(machine, ini, account.smtpServer, account.smtpPort, account.smtpMapping,
-             account.active);
-  RefreshOne(machine, ini, account.imapServer, account.imapPort, account.imapMapping,
-             account.active);
+  RefreshOne(machine, ini, account.pop3Server, account.pop3Port, kDefaultPop3Port,
+             account.pop3Mapping, account.active);
+  RefreshOne(machine, ini, account.smtpServer, account.smtpPort, kDefaultSmtpPort,
+             account.smtpMapping, account.active);
+  RefreshOne(machine, ini, account.imapServer, account.imapPort, kDefaultImapPort,
+             account.imapMapping, account.active);
 }
 
 std::string MapServer(platform::Machine& machine, const std::string& folder, bool quickroute,

@@ -14,6 +14,11 @@ namespace nimbra::detect {
 
 inline constexpr std::string_view kNotMapped = "Not Mapped";
 
+// The ports a protocol's server or proxy has when none is given.
+inline constexpr std::string_view kDefaultPop3Port = "110";
+inline constexpr std::string_view kDefaultSmtpPort = "25";
+inline constexpr std::string_view kDefaultImapPort = "143";
+
 // True when "OUTMAPSERVER" has an entry for server + ":" + port or, failing
 // that, for the server alone (only the server when the port is empty): the
 // server already is one of the proxy's local addresses.
@@ -35,7 +40,8 @@ bool IsNameInHosts(platform::Machine& machine, std::string_view server);
 // servers: a server that is a local address maps back to the real server
 // (and the account is active); otherwise the mapping is the local address
 // kept for the real server, or "Not Mapped", and the account is active when
-// the hosts file routes the server name (Quickroute). The last protocol
+// the hosts file routes the server name (Quickroute). An empty port is
+// looked up as the protocol's default port first. The last protocol
 // with a server (POP3, SMTP, IMAP in that order) decides the flag; a
 // protocol without a server has an empty mapping.
 void RefreshMappings(platform::Machine& machine, const std::string& folder,

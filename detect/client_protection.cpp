@@ -32,10 +32,12 @@ Protocol(FixedText<S>&, FixedText<P>&, FixedText<M>&) -> Protocol<S, P, M>;
 // server the hosts file routes to its Quickroute address is mapped again
 // too, so that under Quickroute the program keeps the name.
 template <typename P>
-void Unprotect(platform::Machine& machine, const std::string& folder, P p) {
+void Unprotect(platform::Machine& machine, const std::string& folder, std::string_view defaultPort,
+               P p) {
   if (p.server.empty()) return;
-  if (IsProxyAddress(machine, folder, p.server, p.port)) {
-    const std::string real = LookUpMapping(machine, folder, "OUTMAPSERVER", p.server, p.port);
+  const std::string_view port = p.port.empty() ? defaultPort : std::string_view(p.port);
+  if (IsProxyAddress(machine, folder, p.server, port)) {
+    const std::string real = LookUpMapping(machine, folder, "OUTMAPSERVER", p.server, port);
     if (real == kNotMapped) return;
     FixedText<80> server = real;
     FixedText<80> port;
@@ -76,12 +78,12 @@ void ProtectClients(DetectContext& context, ui::Form& form, const std::string& f
     const Protocol pop3{account.pop3Server, account.pop3Port, account.pop3Mapping};
     const Protocol smtp{account.smtpServer, account.smtpPort, account.smtpMapping};
     const Protocol imap{account.imapServer, account.imapPort, account.imapMapping};
-    Unprotect(machine, folder, pop3);
-    Unprotect(machine, folder, smtp);
-    Unprotect(machine, folder, imap);
-    Map(machine, folder, choice.quickroute, "110", choice.pop3Port, pop3);
-    Map(machine, folder, choice.quickroute, "25", choice.smtpPort, smtp);
-    Map(machine, folder, choice.quickroute, "143", choice.imapPort, imap);
+    Unprotect(machine, folder, kDefaultPop3Port, pop3);
+    Unprotect(machine, folder, kDefaultSmtpPort, smtp);
+    Unprotect(machine, folder, kDefaultImapPort, imap);
+    Map(machine, folder, choice.quickroute, kDefaultPop3Port, choice.pop3Port, pop3);
+    Map(machine, folder, choice.quickroute, kDefaultSmtpPort, choice.smtpPort, smtp);
+    Map(machine, folder, choice.quickroute, kDefaultImapPort, choice.imapPort, imap);
     WriteClientSettings(context, account, section);
     WriteAccountSection(machine, folder, account, section);
   }

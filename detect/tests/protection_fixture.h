@@ -100,7 +100,7 @@ class ProtectionTest : public DetectTest {
     outlook.WriteInteger("IMAP Port", 143);
 
     CreateMailbox(*machine, kMailbox, "calypso-pw",
-                  {{"Jo", "jo@cal.example", "", "pop.cal.example", 110, "smtp.cal.example", 25}});
+                  {{"Jo", "jo@cal.example", "", "pop.cal.example", 995, "smtp.cal.example", 25}});
     InstallMailboxLibrary(*machine, kMailbox, "C:\\Program Files\\Calypso");
   }
 

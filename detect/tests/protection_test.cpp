@@ -178,10 +178,13 @@ TEST_F(ProtectionTest, TheProgramsGetTheTableValues) {
                 local.at("pop.nc.example") + "\");\r\nuser_pref(\"network.hosts.smtp_server\", \"" +
                 local.at("smtp.nc.example") + "\");\r\n");
 
+  // The mailbox: POP3 on 995 becomes the local address on the proxy's port.
   const auto box = ParseMailboxFile(machine.ReadFile(kMailbox));
-  EXPECT_EQ(box.accounts[0].pop3Server, local.at("pop.cal.example"));
-  EXPECT_EQ(box.accounts[0].smtpServer, local.at("smtp.cal.example"));
+  EXPECT_EQ(local.at("pop.cal.example:995"), "127.0.1.2:110");
+  EXPECT_EQ(box.accounts[0].pop3Server, "127.0.1.2");
   EXPECT_EQ(box.accounts[0].pop3Port, 110u);
+  EXPECT_EQ(box.accounts[0].smtpServer, local.at("smtp.cal.example"));
+  EXPECT_EQ(box.accounts[0].smtpPort, 25u);
 }
 
 // A second protection, and the second Turnpike user of the same

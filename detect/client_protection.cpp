@@ -32,18 +32,18 @@ Protocol(FixedText<S>&, FixedText<P>&, FixedText<M>&) -> Protocol<S, P, M>;
 // server the hosts file routes to its Quickroute address is mapped again
 // too, so that under Quickroute the program keeps the name.
 template <typename P>
-void Unprotect(platform::Machine& machine, const std::string& folder, std::string_view defaultPort,
-               P p) {
+void RecoverRealServer(platform::Machine& machine, const std::string& folder,
+                       std::string_view defaultPort, P p) {
   if (p.server.empty()) return;
   const std::string_view port = p.port.empty() ? defaultPort : std::string_view(p.port);
   if (IsProxyAddress(machine, folder, p.server, port)) {
     const std::string real = LookUpMapping(machine, folder, "OUTMAPSERVER", p.server, port);
     if (real == kNotMapped) return;
-    FixedText<80> server = real;
-    FixedText<80> port;
-    SplitHostPort(server, port);
-    p.server = server;
-    if (!port.empty()) p.port = port;
+    FixedText<80> realServer = real;
+    FixedText<80> realPort;
+    SplitHostPort(realServer, realPort);
+    p.server = realServer;
+    if (!realPort.empty()) p.port = realPort;
     p.mapping = kNotMapped;
   } else if (p.mapping.str().starts_with("127.0.3.")) {
     p.mapping = kNotMapped;
@@ -78,9 +78,9 @@ void ProtectClients(DetectContext& context, ui::Form& form, const std::string& f
     const Protocol pop3{account.pop3Server, account.pop3Port, account.pop3Mapping};
     const Protocol smtp{account.smtpServer, account.smtpPort, account.smtpMapping};
     const Protocol imap{account.imapServer, account.imapPort, account.imapMapping};
-    Unprotect(machine, folder, kDefaultPop3Port, pop3);
-    Unprotect(machine, folder, kDefaultSmtpPort, smtp);
-    Unprotect(machine, folder, kDefaultImapPort, imap);
+    RecoverRealServer(machine, folder, kDefaultPop3Port, pop3);
+    RecoverRealServer(machine, folder, kDefaultSmtpPort, smtp);
+    RecoverRealServer(machine, folder, kDefaultImapPort, imap);
     Map(machine, folder, choice.quickroute, kDefaultPop3Port, choice.pop3Port, pop3);
     Map(machine, folder, choice.quickroute, kDefaultSmtpPort, choice.smtpPort, smtp);
     Map(machine, folder, choice.quickroute, kDefaultImapPort, choice.imapPort, imap);

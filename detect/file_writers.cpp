@@ -1,6 +1,5 @@
 #include <vector>
 
-#include "detect/account_sections.h"
 #include "detect/client_writers.h"
 #include "detect/prefs_js.h"
 #include "platform/profile/profile_file.h"

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "keys/key_publish.h"
 #include "keys/key_record.h"
 #include "keys/logon_session.h"
 #include "keys/policy_store.h"
@@ -19,6 +20,9 @@ class ProfileFile;
 }  // namespace nimbra::platform
 namespace nimbra::ui {
 class Ui;
+}
+namespace nimbra {
+class Stream;
 }
 
 namespace nimbra::keys {
@@ -107,6 +111,43 @@ class TNimbraCrypto {
   // The key the component works on (key creation leaves its result here).
   KeyRecord currentKey;
 
+  // ---- public-key texts ----
+  // Reads the file (a Windows path) as lines and imports them.
+  void ImportKeyFile(const std::string& fileName);
+  // Splits the lines into blocks and imports each; malformed blocks are
+  // skipped, the others still imported.
+  void ImportKeyText(const std::vector<std::string>& lines);
+  // Enters or updates one VRX key (or a key of another type given as
+  // letters) in the recipients databases.
+  void ImportPublicKey(std::string_view label, std::string_view group,
+                       std::string_view containerType, std::string_view aliases,
+                       std::string_view version, std::string_view expiry, std::string_view keyId,
+                       std::string_view publicKey2, std::string_view publicKey1);
+  // A DSA block: the label and the block's lines from line 2 on (KEY_ID,
+  // expiry, VERSION, addresses, public-key text, signature, signer's name,
+  // KEY_ID and address, group).
+  void ImportDSAKey(std::string_view label, const std::vector<std::string>& lines);
+  // An authority's signature on a recipient key.
+  void VerifyKeySigning(const std::string& keyId, const std::string& signature,
+                        const std::string& authorityId);
+  // An authority's signature returned for one of the user's own keys.
+  void ApplySignUpdate(const std::string& keyId, const std::string& signature,
+                       const std::string& authorityId);
+  // The key header lines for mail from the sender; whether a key was found.
+  bool WriteKeyHeaders(Stream& stream, const std::string& senderAddress);
+  // Sends the key to each key server of "WS.INI"; failures stay silent.
+  void PublishKey(const KeyRecord& key, const std::string& publicKey1,
+                  const std::string& publicKey2);
+  // The text of a compliance level ("Compliance Desciptions" of the users file).
+  std::string ComplianceText(int level);
+  // What the imports found, line by line, until the caller clears it.
+  std::string importReport;
+  // The last key an import did not know yet: a short and a detailed text.
+  bool newKey = false;
+  std::string newKeyText;
+  std::string newKeyDetail;
+  KeyServerWaits keyServerWaits;
+
   // ---- sealing ----
   // A users-file entry for a new user: the sealed password and a database
   // password made from the random data.
@@ -135,6 +176,15 @@ class TNimbraCrypto {
   std::optional<bool> ExternalLogon();
   bool LogonWindow();
   bool OpenPair(TKeysDB& db, const std::string* files);
+  void ReadVrxBlock(const std::vector<std::string>& lines);
+  // Writes a recipient key with its plain public block into the file(s) the
+  // storage mode names.
+  void StoreRecipient(TKeysDB& db, KeyRecord& record, std::span<const std::uint8_t> publicBlock);
+  // Steps shared by VerifyKeySigning and ApplySignUpdate; `report` says
+  // whether invalid and unknown authorities are reported.
+  void ApplySignature(TKeysDB& recipients, KeyRecord& key, std::string_view publicKey,
+                      const std::string& signature, const std::string& authorityId, bool report);
+  void Report(std::string_view text) { importReport += text; }
   LogonSession& Session();
   void FillRecord(LogonRecord& record) const;
 

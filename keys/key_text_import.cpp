@@ -91,18 +91,7 @@ std::string TNimbraCrypto::ComplianceText(int level) {
 }
 
 void TNimbraCrypto::ImportKeyFile(const std::string& fileName) {
-  const std::string text = machine_.ReadFile(fileName);
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text, start, stop - start);
-    start = end + 1;
-  }
-  ImportKeyText(lines);
+  ImportKeyText(SplitTextLines(machine_.ReadFile(fileName)));
 }
 
 void TNimbraCrypto::ImportKeyText(const std::vector<std::string>& lines) {

@@ -58,6 +58,20 @@ DateTime ExpiryOrDefault(std::string_view text, char separator) {
   return ParseExpiry(text, separator).value_or(DateTime::Date(2099, 1, 1));
 }
 
+std::vector<std::string> SplitTextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text.substr(start, stop - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::string LabelOwner(std::string_view label) {
   return std::string(label.substr(0, label.find('/')));
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/datetime.h"
 #include "keys/key_record.h"
@@ -38,6 +39,10 @@ VersionParts ParseVersionText(std::string_view text);
 std::optional<DateTime> ParseExpiry(std::string_view text, char separator = '/');
 // As ParseExpiry, 1 January 2099 when the text does not read.
 DateTime ExpiryOrDefault(std::string_view text, char separator = '/');
+
+// The lines of a text, without their CR LF or LF; a line end at the very
+// end starts no further line.
+std::vector<std::string> SplitTextLines(std::string_view text);
 
 // The part of a label before "/", or the whole label.
 std::string LabelOwner(std::string_view label);

@@ -157,6 +157,7 @@ class TNimbraCrypto {
   std::optional<std::string> UnsealText(std::string_view sealed) const;
 
   platform::Machine& Machine() const { return machine_; }
+  const std::string& ProgramDir() const { return programDir_; }
   ui::Ui& Ui() const { return ui_; }
 
  protected:
@@ -215,6 +216,21 @@ class TNimbraCrypto {
 class TNimbraMGR : public TNimbraCrypto {
  public:
   using TNimbraCrypto::TNimbraCrypto;
+
+  // Key type numbers of CreateKey.
+  enum KeyType { kVrxStrong = 0, kVrxExtreme = 1, kDsaSigning = 2, kPgpPrivate = 3 };
+  // Makes a key pair of the type, stores it with both blocks in the user's
+  // own-key database and its public key in the recipients database. The new
+  // key stays in currentKey, its letter texts in createdPublicKey1/2 (and the
+  // DSA texts in dsaPublicText/dsaPrivateText). False when any step failed.
+  bool CreateKey(std::uint8_t source, int keyType, const std::string& expiry,
+                 const std::string& policy, const std::vector<std::string>& addresses,
+                 std::uint8_t keyClass, const std::string& ownerName, const std::string& group,
+                 const std::string& entityName);
+  std::string createdPublicKey1;
+  std::string createdPublicKey2;
+  std::string dsaPublicText;
+  std::string dsaPrivateText;
 };
 
 }  // namespace nimbra::keys

@@ -55,6 +55,14 @@ class TSetupForm {
   // and the import of older keys log on through a new component).
   keys::TNimbraMGR& RenewKeyManager();
 
+  // Key creation of the installation run: the desktop user's keys, and one
+  // key per user of the server editions' accounts grid.
+  void CreateBaseKey();
+  void CreateUserKey(const std::string& userName, const std::string& addresses);
+  // Imports "NBKeys.NBK" of the installer's folder when the key manager can
+  // log on as the new user; errors are ignored.
+  void ImportCertificationKeys(keys::LogonRecord& user);
+
   // Navigation.
   void NextClick();
   void PrevClick();

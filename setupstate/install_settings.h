@@ -54,6 +54,8 @@ struct InstallSettings {
 
   // Run flags.
   bool CreateNewKeys = false;
+  // The PGP compatibility page asked for a PGP key pair.
+  bool PgpPreferencesSet = false;
   bool JoinExistingDatabase = false;
   bool SharedInstaller = false;
   bool GatewayServer = false;

@@ -1,4 +1,5 @@
 #include "core/stream.h"
+#include "keys/key_blocks.h"
 #include "keys/key_publish.h"
 #include "keys/key_texts.h"
 #include "keys/keys_db.h"
@@ -22,12 +23,6 @@ std::vector<std::string> PublicKeyLines(const std::string& publicKey1,
 }
 
 namespace {
-
-// VERSION with "-" and the class digit when it carries none.
-std::string VersionWithClass(const KeyRecord& key) {
-  if (key.version.find('-') != std::string::npos) return key.version;
-  return key.version + "-" + std::to_string(key.keyClass);
-}
 
 void WriteLine(Stream& stream, const std::string& line) {
   stream.WriteBuffer(line.data(), line.size());

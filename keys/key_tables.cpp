@@ -263,6 +263,22 @@ bool KeyTables::ReadKey(const std::string& keyId, KeyRecord& record) {
   return true;
 }
 
+std::vector<std::string> KeyTables::KeyIds() {
+  const OperationEnd end(file_);
+  std::vector<std::string> ids;
+  try {
+    Database& db = SafeOpenTable(file_, file_.KeyTable());
+    Statement& st =
+        db.Prepare("SELECT KEY_ID FROM " + QuoteName(file_.KeyTable()) + " ORDER BY KEY_ID");
+    while (st.Step()) ids.push_back(st.Text(0));
+    st.Reset();
+  } catch (const EDBEngineError& error) {
+    LogDbError(file_, std::string("KeyIds- ") + error.what());
+    ids.clear();
+  }
+  return ids;
+}
+
 bool KeyTables::ReadKeyRow(const std::string& keyId, KeyRecord& record, bool& withList) {
   // The address table is not needed to read a key: a missing or damaged one
   // costs the key its address list, not the key.

@@ -24,6 +24,9 @@ class KeyTables {
   // flag reads true only while the key has not expired. A key whose address
   // table is missing or damaged reads without addresses (logged).
   bool ReadKey(const std::string& keyId, KeyRecord& record);
+  // Every KEY_ID of the key table, in KEY_ID order (empty when the table
+  // cannot be read; the error is logged).
+  std::vector<std::string> KeyIds();
   // The key's addresses, comma-separated, the first one stored last.
   std::string KeyUrlList(std::string_view keyType, const std::string& keyId);
   // The KEY_ID of the first of the comma-separated addresses that has a key

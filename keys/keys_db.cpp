@@ -116,6 +116,11 @@ bool TKeysDB::Close() {
   return true;
 }
 
+std::vector<std::string> TKeysDB::KeyIds(int set) {
+  std::optional<KeyTables>& file = set == 0 ? first_ : second_;
+  return file ? file->KeyIds() : std::vector<std::string>();
+}
+
 bool TKeysDB::ReadKey(const std::string& keyId, KeyRecord& record) {
   if (first_ && first_->ReadKey(keyId, record)) {
     record.source = 0;

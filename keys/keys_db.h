@@ -56,6 +56,8 @@ class TKeysDB {
 
   // From the first file, else the second; sets the source flag to 0 or 1.
   bool ReadKey(const std::string& keyId, KeyRecord& record);
+  // The KEY_IDs of the first file (set 0) or the second (set 1).
+  std::vector<std::string> KeyIds(int set);
   // The KEY_ID linked to one of the comma-separated addresses and the key
   // type, or empty. The second file is asked first (when it is a file of its
   // own), then the first, whose answer wins when it has one. With wildcard,

@@ -138,6 +138,10 @@ class TNimbraCrypto {
   // Sends the key to each key server of "WS.INI"; failures stay silent.
   void PublishKey(const KeyRecord& key, const std::string& publicKey1,
                   const std::string& publicKey2);
+  // The public-key block of a key, from the own keys or else the recipients
+  // (empty when neither holds it). An own DSA key that no authority signed
+  // goes out signed by itself, as a root key.
+  std::vector<std::string> ExportKeyText(const std::string& keyId);
   // The text of a compliance level ("Compliance Desciptions" of the users file).
   std::string ComplianceText(int level);
   // What the imports found, line by line, until the caller clears it.

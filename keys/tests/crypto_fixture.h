@@ -46,14 +46,7 @@ class CryptoFixture : public ::testing::Test {
                [this](const std::string& path) { return m->HostPath(path).value_or(""); }) {
     CloseAllTables();
     ClearAllCaches();
-    m.SetString("HKLM\\Software\\NimbraPost\\Current Version", "exePath", kProgramDir);
-    WriteWsIni("");
-    m.PutDirectory(kDataDir);
-    m.PutFile(
-        kDataDir + "Users.ini",
-        "[Users]\r\nAnn=" +
-            SealUserEntry("a", MakeDatabasePassword(std::vector<std::uint8_t>(100, 9)).Text()) +
-            "\r\n");
+    InstallProduct(m);
     crypto = NewComponent();
   }
   ~CryptoFixture() override {
@@ -61,7 +54,19 @@ class CryptoFixture : public ::testing::Test {
     CloseAllTables();
     ClearAllCaches();
   }
-  void WriteWsIni(const std::string& extra) {
+  // The product's registry key, "WS.INI" and a users file with "Ann".
+  static void InstallProduct(testsupport::TestMachine& machine) {
+    machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "exePath", kProgramDir);
+    WriteWsIni(machine, "");
+    machine.PutDirectory(kDataDir);
+    machine.PutFile(
+        kDataDir + "Users.ini",
+        "[Users]\r\nAnn=" +
+            SealUserEntry("a", MakeDatabasePassword(std::vector<std::uint8_t>(100, 9)).Text()) +
+            "\r\n");
+  }
+  void WriteWsIni(const std::string& extra) { WriteWsIni(m, extra); }
+  static void WriteWsIni(testsupport::TestMachine& m, const std::string& extra) {
     m.PutFile(kProgramDir + "WS.INI", "[WORKSTATION]\r\nINSTALLED=NimbraPost\r\nUsersFile=" +
                                           kDataDir + "Users.ini\r\n" + extra);
   }

@@ -10,6 +10,7 @@
 
 #include "keys/key_publish.h"
 #include "keys/key_record.h"
+#include "keys/letters.h"
 #include "keys/logon_session.h"
 #include "keys/policy_store.h"
 
@@ -233,6 +234,17 @@ class TNimbraMGR : public TNimbraCrypto {
                  const std::string& entityName);
   std::string createdPublicKey1;
   std::string createdPublicKey2;
+
+  // ---- key files of the older generation ----
+  // The plain letter texts of a block protected under the old password;
+  // raises when the block cannot be decrypted.
+  LetterTexts ConvertOldBlock(std::string_view first, std::string_view second,
+                              std::string_view oldPassword);
+  // The user's own keys of "mykeys.ini" and the correspondents' keys of
+  // "people.ini" (Windows paths) into the key databases. False when a
+  // decryption error ended the file's import.
+  bool ImportOldOwnKeys(const std::string& myKeysIni, std::string_view oldPassword);
+  bool ImportOldPeople(const std::string& peopleIni, std::string_view oldPassword);
   std::string dsaPublicText;
   std::string dsaPrivateText;
 };

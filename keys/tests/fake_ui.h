@@ -19,6 +19,10 @@ class FakeUi : public ui::Ui {
   std::vector<Shown> messages;
   std::function<ui::ModalResult(ui::Form&)> onModal;
   int modalCount = 0;
+  // Questions: how many were asked, the last one's text, the answer given.
+  int asked = 0;
+  std::string lastQuestion;
+  ui::Answer answer = ui::Answer::Yes;
 
   bool Saw(const std::string& text) const {
     for (const Shown& m : messages)
@@ -38,7 +42,11 @@ class FakeUi : public ui::Ui {
   void DoMessage(std::string_view caption, std::string_view text) override {
     messages.push_back({std::string(caption), std::string(text)});
   }
-  ui::Answer DoAsk(const ui::Question&, ui::Buttons) override { return ui::Answer::Yes; }
+  ui::Answer DoAsk(const ui::Question& question, ui::Buttons) override {
+    ++asked;
+    lastQuestion = question.text;
+    return answer;
+  }
   std::optional<std::string> DoInput(const ui::Question&, std::string_view) override {
     return std::nullopt;
   }

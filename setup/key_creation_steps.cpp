@@ -78,8 +78,9 @@ void TSetupForm::CreateUserKey(const std::string& userName, const std::string& a
                          userName);
 }
 
-void TSetupForm::ImportCertificationKeys(keys::LogonRecord& user) {
+void TSetupForm::SaveAuths() {
   try {
+    keys::LogonRecord user{form_->At("UserName").text, form_->At("NewPass").text, std::nullopt};
     keys::TNimbraMGR& manager = KeyManager();
     if (!manager.Logon(user)) return;
     const std::string file = platform::JoinWindowsPath(context_->SetupDir(), "NBKeys.NBK");

@@ -59,9 +59,10 @@ class TSetupForm {
   // key per user of the server editions' accounts grid.
   void CreateBaseKey();
   void CreateUserKey(const std::string& userName, const std::string& addresses);
-  // Imports "NBKeys.NBK" of the installer's folder when the key manager can
-  // log on as the new user; errors are ignored.
-  void ImportCertificationKeys(keys::LogonRecord& user);
+  // Imports the certification keys ("NBKeys.NBK" of the installer's folder)
+  // when the key manager can log on as the new user (boxes UserName and
+  // NewPass); errors are ignored.
+  void SaveAuths();
 
   // Navigation.
   void NextClick();

@@ -67,17 +67,18 @@ TEST_F(KeyCreationStepsTest, UserKeysAndTheCertificationKeys) {
   m.PutFile("D:\\NBKeys.NBK", "DSA-PUBLIC-KEY\r\nCA\r\nCA01\r\n01/01/2030\r\nDSA -3\r\nca@x\r\n" +
                                   ca.publicText + "\r\n" + signature +
                                   "\r\nCA\r\nCA01\r\n\r\nKEY-END\r\n");
-  keys::LogonRecord user{"Ann", "a", std::nullopt};
-  wizard->ImportCertificationKeys(user);
+  wizard->Form().At("NewPass").text = "a";
+  wizard->SaveAuths();
   keys::KeyRecord imported;
   keys::TKeysDB db;
   ASSERT_TRUE(wizard->KeyManager().OpenRecipients(db));
   ASSERT_TRUE(db.ReadKey("CA01", imported));
   EXPECT_EQ(imported.signingName, "CA");
   // A user who cannot log on imports nothing, and nothing is raised.
-  keys::LogonRecord stranger{"Nobody", "x", std::nullopt};
+  wizard->Form().At("UserName").text = "Nobody";
   wizard->RenewKeyManager();
-  wizard->ImportCertificationKeys(stranger);
+  wizard->SaveAuths();
+  EXPECT_FALSE(wizard->KeyManager().LoggedOn());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "detect/mailbox_reader.h"
 #include "detect/search_pages.h"
 #include "platform/processes/library_search.h"
+#include "setup/install_ops.h"
 #include "ui/setup_form.h"
 
 namespace nimbra::setup {

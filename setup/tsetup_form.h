@@ -23,6 +23,9 @@ class MailboxReader;
 
 namespace nimbra::setup {
 
+class InstallJournal;  // setup/install_ops.h
+class InstallOps;
+
 // The wizard: its window model, its companion dialogs, the settings record
 // and the page navigation. Page handlers of the other subsystems are
 // registered on Context() and called by NextClick and PrevClick.
@@ -63,6 +66,18 @@ class TSetupForm {
   // when the key manager can log on as the new user (boxes UserName and
   // NewPass); errors are ignored.
   void SaveAuths();
+
+  // The operations of the installation run, journaled in the program
+  // location (created at first use from "SoftwareLocation").
+  InstallOps& Install();
+  // The program, data and shared data locations with their parents, and the
+  // program location's own folders; FileError ("I/O error 5") when one of
+  // the latter cannot be made.
+  void MakeLocations();
+  // The five copy passes of the installer script (the database-only part
+  // when DatabaseOnly is set), then the control library's registration.
+  // Fixes InstallerDir. FileError when the script cannot be read.
+  void CopyFileScript();
 
   // Navigation.
   void NextClick();
@@ -162,6 +177,8 @@ class TSetupForm {
   std::unique_ptr<WizardContext> context_;
   std::unique_ptr<platform::LibraryLoader> libraries_;
   std::unique_ptr<keys::TNimbraMGR> manager_;
+  std::unique_ptr<InstallJournal> journal_;
+  std::unique_ptr<InstallOps> installOps_;
   std::shared_ptr<detect::SearchPages> searchPages_;
   std::unique_ptr<detect::MailboxReader> mailboxReader_;  // reads with libraries_
   int cursorTimer_ = 0;

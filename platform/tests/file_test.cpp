@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "platform/files/file_copy.h"
 #include "platform/files/file_stamp.h"
 #include "testsupport/test_machine.h"
 
@@ -65,22 +64,6 @@ TEST_F(Files, ReadOnlyFilesRefuseOverwriteAndDelete) {
   EXPECT_TRUE(m->DeleteFile("C:\\dst\\lock.dll"));
   EXPECT_FALSE(m->DeleteFile("C:\\dst\\lock.dll"));
   EXPECT_FALSE(m->DeleteFile("C:\\dst"));
-}
-
-TEST_F(Files, InstallerCopyMovesALockedFileAside) {
-  m.AddDrive('D', DriveType::CdRom);
-  m.PutFile("D:\\SETUP\\NimbraMGR.exe", "v2");
-  m.PutFile("C:\\Prog\\NimbraMGR.exe", "v1");
-  m.PutFile("C:\\Prog\\NimbraMGR.exe.REMOVE", "v0");
-  ASSERT_TRUE(m->SetAttributes("C:\\Prog\\NimbraMGR.exe", attr::ReadOnly));
-  EXPECT_TRUE(CopyOneFile(*m, "D:\\SETUP\\", "NimbraMGR.exe", "C:\\Prog\\"));
-  EXPECT_EQ(m.ReadFile("C:\\Prog\\NimbraMGR.exe"), "v2");
-  EXPECT_EQ(m.ReadFile("C:\\Prog\\NimbraMGR.exe.REMOVE"), "v1");
-  // A missing source is skipped; a missing destination tree is made, a
-  // doubled backslash in the destination folder does no harm.
-  EXPECT_FALSE(CopyOneFile(*m, "D:\\SETUP\\", "Missing.exe", "C:\\Prog\\"));
-  EXPECT_TRUE(CopyOneFile(*m, "D:\\SETUP\\", "NimbraMGR.exe", "C:\\New\\Dir\\\\"));
-  EXPECT_TRUE(m->FileExists("C:\\New\\Dir\\NimbraMGR.exe"));
 }
 
 TEST_F(Files, MoveRenamesReplacesOnlyWhenAskedAndChangesCase) {

@@ -1,0 +1,282 @@
+#include "setup/install_ops.h"
+
+#include <span>
+
+#include "core/hex.h"
+#include "core/sha1.h"
+#include "platform/files/path.h"
+#include "platform/links/shell_link.h"
+#include "platform/machine.h"
+#include "platform/profile/profile_file.h"
+#include "platform/registry/reg_text.h"
+#include "ui/ui.h"
+
+namespace nimbra::setup {
+
+namespace {
+
+std::string Sha1Hex(std::string_view bytes) {
+  const auto digest =
+      Sha1(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  return HexLower(digest);
+}
+
+std::string ValueText(const platform::RegValue& value) {
+  return std::to_string(static_cast<std::uint32_t>(value.type)) + ":" +
+         HexLower(std::span(value.data.data(), value.data.size()));
+}
+
+std::string KeyName(platform::RootKey root, std::string_view path) {
+  return platform::RootKeyName(root) + "\\" + std::string(path);
+}
+
+}  // namespace
+
+InstallJournal::InstallJournal(platform::Machine& machine, std::string programLocation, ui::Ui* ui)
+    : machine_(machine), programLocation_(std::move(programLocation)), ui_(ui) {
+  lines_.emplace_back(kHeader);
+}
+
+std::string InstallJournal::FilePath() const {
+  return platform::JoinWindowsPath(programLocation_, kFileName);
+}
+
+std::string InstallJournal::EscapeField(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '%':
+        out += "%25";
+        break;
+      case '\t':
+        out += "%09";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string InstallJournal::UnescapeField(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const std::string_view code = text.substr(i + 1, 2);
+      const char c = code == "25"   ? '%'
+                     : code == "09" ? '\t'
+                     : code == "0D" ? '\r'
+                     : code == "0A" ? '\n'
+                                    : 0;
+      if (c != 0) {
+        out += c;
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+int InstallJournal::Begin(std::string_view op, const std::vector<std::string>& fields) {
+  const int number = next_++;
+  std::string line = "B\t" + std::to_string(number) + "\t" + std::string(op);
+  for (const auto& field : fields) line += "\t" + EscapeField(field);
+  Append(std::move(line));
+  return number;
+}
+
+void InstallJournal::Done(int number, bool ok) {
+  Append("D\t" + std::to_string(number) + "\t" + (ok ? "OK" : "FAILED"));
+}
+
+void InstallJournal::Append(std::string line) {
+  if (ui_) ui_->LogLine("INSTALL " + line);
+  lines_.push_back(std::move(line));
+  // Until the program location exists the lines wait in memory; the first
+  // line after it was created writes them all.
+  if (!machine_.DirectoryExists(programLocation_)) return;
+  std::string text;
+  for (const auto& l : lines_) text += l + "\r\n";
+  machine_.WriteFile(FilePath(), text);
+}
+
+std::string InstallOps::FileState(std::string_view path) const {
+  if (!machine_.FileExists(path)) return "absent";
+  try {
+    const std::string bytes = machine_.ReadFile(path);
+    return "size=" + std::to_string(bytes.size()) + " sha1=" + Sha1Hex(bytes);
+  } catch (const platform::FileError&) {
+    return "unreadable";
+  }
+}
+
+bool InstallOps::CreateFolder(std::string_view path) {
+  if (machine_.DirectoryExists(path)) return true;
+  const int n = journal_.Begin("FOLDER", {std::string(path)});
+  const bool ok = machine_.CreateDirectory(path);
+  journal_.Done(n, ok);
+  return ok;
+}
+
+bool InstallOps::CreateFolderTree(std::string_view path) {
+  const std::string full = platform::WithTrailingBackslash(path);
+  // Each prefix that ends at a "\" after the first character: "C:\",
+  // "C:\Program Files\", ... (a network path's leading "\\" is no prefix).
+  for (std::size_t at = full.find('\\', 1); at != std::string::npos; at = full.find('\\', at + 1)) {
+    if (at > 0 && full[at - 1] == '\\') continue;
+    const std::string prefix = full.substr(0, at + 1);
+    if (prefix.size() == 3 && prefix[1] == ':') continue;  // a drive root
+    if (!CreateFolder(prefix)) return false;
+  }
+  return true;
+}
+
+bool InstallOps::CopyFile(std::string_view source, std::string_view destination) {
+  const int n = journal_.Begin(
+      "COPY", {std::string(source), std::string(destination), FileState(destination)});
+  const bool ok = machine_.CopyFile(source, destination, false);
+  journal_.Done(n, ok);
+  return ok;
+}
+
+bool InstallOps::MoveAside(std::string_view path) {
+  const std::string aside = std::string(path) + ".REMOVE";
+  const int n = journal_.Begin("MOVEASIDE", {std::string(path), aside, FileState(aside)});
+  const bool ok = machine_.MoveFile(path, aside, true);
+  journal_.Done(n, ok);
+  return ok;
+}
+
+bool InstallOps::CopyInto(std::string_view sourceDir, std::string_view name,
+                          std::string_view destDir) {
+  const std::string source = std::string(sourceDir) + std::string(name);
+  if (!machine_.FileExists(source)) return false;
+  if (!machine_.DirectoryExists(destDir)) CreateFolderTree(destDir);
+  // One doubled backslash after the first two characters (left by a
+  // location that already ended in "\") is reduced to one.
+  std::string folder = std::string(destDir) + "\\";
+  const std::size_t doubled = folder.find("\\\\", 2);
+  if (doubled != std::string::npos) folder.erase(doubled, 1);
+  const std::string destination = folder + std::string(name);
+  if (CopyFile(source, destination)) return true;
+  // The target is in use: move it aside and copy again.
+  if (!machine_.FileExists(destination)) return false;
+  MoveAside(destination);
+  return CopyFile(source, destination);
+}
+
+bool InstallOps::WriteIni(std::string_view file, std::string_view section, std::string_view key,
+                          std::string_view value) {
+  const auto host = machine_.HostPath(file);
+  std::string previous = "absent";
+  std::optional<platform::ProfileFile> ini;
+  if (host) {
+    ini.emplace(*host);
+    try {
+      if (ini->ValueExists(section, key)) previous = "=" + ini->ReadString(section, key, "");
+    } catch (const platform::PlatformError&) {
+      previous = "unreadable";
+    }
+  }
+  const int n = journal_.Begin("INI", {std::string(file), std::string(section), std::string(key),
+                                       std::string(value), previous});
+  bool ok = false;
+  if (ini) {
+    try {
+      ini->WriteString(section, key, value);
+      ok = true;
+    } catch (const platform::PlatformError&) {
+    }
+  }
+  journal_.Done(n, ok);
+  return ok;
+}
+
+void InstallOps::WriteRegValue(platform::RootKey root, std::string_view path, std::string_view name,
+                               const platform::RegValue& value) {
+  platform::Registry& reg = machine_.Reg();
+  const bool keyExisted = reg.KeyExists(root, path);
+  std::string previous = "absent";
+  if (keyExisted) {
+    const auto key = reg.OpenKey(root, path, false);
+    if (key->ValueExists(name)) previous = ValueText(key->ReadRaw(name));
+  }
+  const int n =
+      journal_.Begin("REGVALUE", {KeyName(root, path), std::string(name), ValueText(value),
+                                  previous, keyExisted ? "key-existed" : "key-created"});
+  try {
+    reg.OpenKey(root, path, true)->WriteRaw(name, value);
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, true);
+}
+
+void InstallOps::WriteRegString(platform::RootKey root, std::string_view path,
+                                std::string_view name, std::string_view value) {
+  // CP-1252 text, kept as UTF-16LE with its terminating NUL.
+  WriteRegValue(root, path, name,
+                {platform::RegType::String,
+                 platform::reg::Utf16Bytes(platform::reg::AnsiToUtf16(value), true)});
+}
+
+void InstallOps::WriteRegInteger(platform::RootKey root, std::string_view path,
+                                 std::string_view name, std::int32_t value) {
+  const auto u = static_cast<std::uint32_t>(value);
+  WriteRegValue(root, path, name,
+                {platform::RegType::DWord,
+                 {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
+                  static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)}});
+}
+
+bool InstallOps::DeleteRegKey(platform::RootKey root, std::string_view path) {
+  platform::Registry& reg = machine_.Reg();
+  if (!reg.KeyExists(root, path)) return false;
+  const int n =
+      journal_.Begin("REGDELETE", {KeyName(root, path), platform::ExportKey(reg, root, path)});
+  bool ok = false;
+  try {
+    ok = reg.DeleteKey(root, path);
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, ok);
+  return ok;
+}
+
+void InstallOps::SaveShortcut(platform::ShellLink& link, std::string_view linkPath) {
+  const int n = journal_.Begin(
+      "LINK", {std::string(linkPath), link.GetPath(), link.GetArguments(),
+               link.GetWorkingDirectory(), link.GetDescription(), FileState(linkPath)});
+  try {
+    link.Save(std::string(linkPath));
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, true);
+}
+
+void InstallOps::ImportReg(std::string_view text, std::string_view sourceName) {
+  const int n = journal_.Begin("REGIMPORT", {std::string(sourceName), Sha1Hex(text)});
+  try {
+    platform::ImportRegFile(machine_.Reg(), text, std::string(sourceName));
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, true);
+}
+
+}  // namespace nimbra::setup

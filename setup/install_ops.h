@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry/registry.h"
+
+namespace nimbra::platform {
+class Machine;
+class ShellLink;
+}  // namespace nimbra::platform
+namespace nimbra::ui {
+class Ui;
+}
+
+namespace nimbra::setup {
+
+// The installation journal "Install.jnl" in the program location: one line
+// per operation, written before the operation acts, and one line marking it
+// done after (the format is described in docs/install-journal.md). Lines of
+// operations that run before the program location exists are kept and
+// written as soon as it does. Every line also goes to the event log as
+// "INSTALL <line>".
+class InstallJournal {
+ public:
+  static constexpr std::string_view kFileName = "Install.jnl";
+  static constexpr std::string_view kHeader = "NimbraPost installation journal 1";
+
+  InstallJournal(platform::Machine& machine, std::string programLocation, ui::Ui* ui = nullptr);
+
+  // Appends "B <n> <op> <fields...>" and returns n.
+  int Begin(std::string_view op, const std::vector<std::string>& fields);
+  // Appends "D <n> OK" or "D <n> FAILED".
+  void Done(int number, bool ok);
+
+  // Every line so far, the header first.
+  const std::vector<std::string>& Lines() const { return lines_; }
+  // Windows path of the journal file.
+  std::string FilePath() const;
+
+  // A field as written: "%", TAB, CR and LF as "%25", "%09", "%0D", "%0A".
+  static std::string EscapeField(std::string_view text);
+  static std::string UnescapeField(std::string_view text);
+
+ private:
+  void Append(std::string line);
+
+  platform::Machine& machine_;
+  std::string programLocation_;
+  ui::Ui* ui_;
+  std::vector<std::string> lines_;
+  int next_ = 1;
+};
+
+// The operations through which an installation changes the machine. Each
+// records what it is about to do and what was there before (so that an
+// installation can be taken back, and a run stopped half-way can tell what
+// it had done), acts, and marks the record done.
+class InstallOps {
+ public:
+  InstallOps(platform::Machine& machine, InstallJournal& journal)
+      : machine_(machine), journal_(journal) {}
+
+  // Creates one directory when it is missing; true when it exists afterwards.
+  bool CreateFolder(std::string_view path);
+  // Every missing directory of path, walking from the left ("C:\",
+  // "C:\Program Files\", ...); a failure ends the walk and gives false.
+  bool CreateFolderTree(std::string_view path);
+  // Copies source over destination (overwriting); false when the copy fails.
+  bool CopyFile(std::string_view source, std::string_view destination);
+  // Renames path to path + ".REMOVE" (an older ".REMOVE" gives way).
+  bool MoveAside(std::string_view path);
+  // The installer's copy of one file: source_dir + name to dest_dir + name.
+  // A missing source gives false; a missing destination tree is created; a
+  // copy that fails (a file in use) moves the target aside and copies again,
+  // whose result is the result.
+  bool CopyInto(std::string_view sourceDir, std::string_view name, std::string_view destDir);
+  // One INI key (file: Windows path; its folder must exist). Failures are
+  // recorded, not raised.
+  bool WriteIni(std::string_view file, std::string_view section, std::string_view key,
+                std::string_view value);
+  // One registry value (the key is created when missing). ERegistryException
+  // is recorded as a failure and raised again.
+  void WriteRegValue(platform::RootKey root, std::string_view path, std::string_view name,
+                     const platform::RegValue& value);
+  void WriteRegString(platform::RootKey root, std::string_view path, std::string_view name,
+                      std::string_view value);
+  void WriteRegInteger(platform::RootKey root, std::string_view path, std::string_view name,
+                       std::int32_t value);
+  // Deletes a key with its subkeys; false when it did not exist.
+  bool DeleteRegKey(platform::RootKey root, std::string_view path);
+  // Saves the link to link_path (ShellLinkError is recorded and raised again).
+  void SaveShortcut(platform::ShellLink& link, std::string_view linkPath);
+  // Imports a ".reg" text (ERegistryFormatError and ERegistryException are
+  // recorded and raised again; the registry is then unchanged).
+  void ImportReg(std::string_view text, std::string_view sourceName);
+
+  InstallJournal& Journal() { return journal_; }
+
+ private:
+  // "absent", or "size=<n> sha1=<hex>" of an existing file.
+  std::string FileState(std::string_view path) const;
+
+  platform::Machine& machine_;
+  InstallJournal& journal_;
+};
+
+}  // namespace nimbra::setup

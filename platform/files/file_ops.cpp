@@ -12,6 +12,7 @@
 #include "platform/files/file_attributes_host.h"
 #include "platform/files/path.h"
 #include "platform/machine.h"
+#include "platform/processes/running_programs.h"
 
 namespace nimbra::platform {
 
@@ -25,6 +26,11 @@ bool StatPath(const fs::path& path, struct stat& st) {
 
 bool IsReadOnly(const struct stat& st) {
   return (st.st_mode & 0222) == 0;
+}
+
+// What the machine's running programs hold of a host file.
+FileLock HeldLock(const Machine& machine, const fs::path& host) {
+  return RunningPrograms(machine.Root(), ResolverFor(machine)).LockOf(host);
 }
 
 void CopyContent(int from, FileSink& to) {
@@ -102,6 +108,8 @@ bool Machine::CopyFile(std::string_view source, std::string_view destination, bo
   if (to->exists && StatPath(to->host, dst)) {
     const bool same = dst.st_dev == src.st_dev && dst.st_ino == src.st_ino;
     if (fail_if_exists || same || !S_ISREG(dst.st_mode) || IsReadOnly(dst)) return false;
+    // A file in use (a running program's image or open file) is not overwritten.
+    if (HeldLock(*this, to->host) != FileLock::None) return false;
   }
   struct stat parent;
   if (!StatPath(to->host.parent_path(), parent) || !S_ISDIR(parent.st_mode)) return false;
@@ -138,12 +146,21 @@ bool Machine::MoveFile(std::string_view source, std::string_view destination,
       // The same entry under another spelling: a change of letter case.
       target = to->host.parent_path() / AnsiToHostName(ExtractFileName(FullPath(destination)));
     } else if (!replace_existing || S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode) ||
-               IsReadOnly(dst)) {
+               IsReadOnly(dst) || HeldLock(*this, to->host) != FileLock::None) {
       return false;
     }
   }
   struct stat parent;
   if (!StatPath(target.parent_path(), parent) || !S_ISDIR(parent.st_mode)) return false;
+  // A running program's open file cannot be renamed; its image can, and the
+  // program keeps it under the new name.
+  const FileLock lock = S_ISREG(src.st_mode) ? HeldLock(*this, from->host) : FileLock::None;
+  if (lock == FileLock::Open) return false;
+  if (lock == FileLock::Image) {
+    return RunningPrograms(root_, ResolverFor(*this))
+        .MoveImage(from->host, FullPath(destination),
+                   [&] { return ::rename(from->host.c_str(), target.c_str()) == 0; });
+  }
   if (::rename(from->host.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV || !S_ISREG(src.st_mode)) return false;
   // Another host file system (a drive elsewhere): copy, then delete.
@@ -155,7 +172,7 @@ bool Machine::DeleteFile(std::string_view path) {
   const auto resolved = Resolve(path);
   struct stat st;
   if (!resolved || !resolved->exists || !StatPath(resolved->host, st) || S_ISDIR(st.st_mode) ||
-      IsReadOnly(st)) {
+      IsReadOnly(st) || HeldLock(*this, resolved->host) != FileLock::None) {
     return false;
   }
   return ::unlink(resolved->host.c_str()) == 0;
@@ -231,6 +248,9 @@ void Machine::WriteFile(std::string_view path, std::string_view content) {
   if (resolved->exists && StatPath(resolved->host, existing) &&
       (!S_ISREG(existing.st_mode) || IsReadOnly(existing))) {
     throw FileError("Cannot write " + std::string(path) + ": access denied");
+  }
+  if (resolved->exists && HeldLock(*this, resolved->host) != FileLock::None) {
+    throw FileError("Cannot write " + std::string(path) + ": the file is in use");
   }
   try {
     ReplaceFile(resolved->host, content);

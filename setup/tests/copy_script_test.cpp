@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/processes/library_search.h"
 #include "platform/processes/process_journal.h"
+#include "platform/processes/running_programs.h"
 #include "setup/answer_ui.h"
 #include "setup/install_ops.h"
 #include "setup/tsetup_form.h"
@@ -118,6 +120,28 @@ TEST_F(CopyScriptTest, DatabaseOnlyCopiesTheSecondPartAndRegistersTheControl) {
   platform::ProcessJournal starts(m.Root());
   ASSERT_EQ(starts.Entries().size(), 1u);
   EXPECT_NE(starts.Entries()[0].arguments.find("/s "), std::string::npos);
+}
+
+TEST_F(CopyScriptTest, AFileOfARunningProgramIsMovedAsideAndASecondRunStillSucceeds) {
+  const std::string prog = "C:\\Program Files\\NimbraPost\\";
+  m.PutFile(prog + "NimbraMGR.exe", "old");
+  m.PutFile(prog + "Shared.dll", "old dll");
+  platform::RunningPrograms(m.Root(), platform::ResolverFor(*m))
+      .Start(prog + "NimbraMGR.exe", {prog + "Shared.dll"});
+  NewWizard();
+  wizard->MakeLocations();
+  wizard->CopyFileScript();
+  EXPECT_EQ(m.ReadFile(prog + "NimbraMGR.exe"), "new NimbraMGR.exe");
+  EXPECT_EQ(m.ReadFile(prog + "NimbraMGR.exe.REMOVE"), "old");
+  EXPECT_EQ(m.ReadFile(prog + "Shared.dll.REMOVE"), "old dll");
+  // The program still holds its renamed files; the new ones are free.
+  EXPECT_FALSE(m->DeleteFile(prog + "NimbraMGR.exe.REMOVE"));
+
+  m.PutFile("D:\\NimbraMGR.exe", "newer");
+  NewWizard();
+  wizard->CopyFileScript();
+  EXPECT_EQ(m.ReadFile(prog + "NimbraMGR.exe"), "newer");
+  EXPECT_EQ(m.ReadFile(prog + "NimbraMGR.exe.REMOVE"), "old");
 }
 
 TEST_F(CopyScriptTest, MissingScriptIsAFileErrorAndASecondRunOverwrites) {

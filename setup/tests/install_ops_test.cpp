@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/links/shell_link.h"
+#include "platform/processes/running_programs.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/registry.h"
 #include "testsupport/test_machine.h"
@@ -70,7 +71,8 @@ TEST_F(InstallOpsTest, CopiesRecordWhatTheyReplacedAndLockedTargetsMoveAside) {
   m.PutFile("D:\\SETUP\\NimbraMGR.exe", "v2");
   m.PutFile("C:\\Prog\\NimbraMGR.exe", "v1");
   m.PutFile("C:\\Prog\\NimbraMGR.exe.REMOVE", "v0");
-  ASSERT_TRUE(m->SetAttributes("C:\\Prog\\NimbraMGR.exe", platform::attr::ReadOnly));
+  platform::RunningPrograms(m.Root(), platform::ResolverFor(*m))
+      .Start("C:\\Prog\\NimbraMGR.exe", {});
   EXPECT_TRUE(ops.CopyInto("D:\\SETUP\\", "NimbraMGR.exe", "C:\\Prog\\"));
   EXPECT_EQ(m.ReadFile("C:\\Prog\\NimbraMGR.exe"), "v2");
   EXPECT_EQ(m.ReadFile("C:\\Prog\\NimbraMGR.exe.REMOVE"), "v1");

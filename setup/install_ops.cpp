@@ -148,6 +148,14 @@ bool InstallOps::CopyFile(std::string_view source, std::string_view destination)
   return ok;
 }
 
+bool InstallOps::DeleteFile(std::string_view path) {
+  if (!machine_.FileExists(path)) return false;
+  const int n = journal_.Begin("DELETE", {std::string(path), FileState(path)});
+  const bool ok = machine_.DeleteFile(path);
+  journal_.Done(n, ok);
+  return ok;
+}
+
 bool InstallOps::MoveAside(std::string_view path) {
   const std::string aside = std::string(path) + ".REMOVE";
   const int n = journal_.Begin("MOVEASIDE", {std::string(path), aside, FileState(aside)});
@@ -198,6 +206,27 @@ bool InstallOps::WriteIni(std::string_view file, std::string_view section, std::
     }
   }
   journal_.Done(n, ok);
+  return ok;
+}
+
+bool InstallOps::DeleteIni(std::string_view file, std::string_view section, std::string_view key) {
+  const auto host = machine_.HostPath(file);
+  if (!host) return false;
+  platform::ProfileFile ini(*host);
+  bool ok = false;
+  try {
+    if (!ini.ValueExists(section, key)) return false;
+    const int n =
+        journal_.Begin("INIDELETE", {std::string(file), std::string(section), std::string(key),
+                                     "=" + ini.ReadString(section, key, "")});
+    try {
+      ini.DeleteKey(section, key);
+      ok = true;
+    } catch (const platform::PlatformError&) {
+    }
+    journal_.Done(n, ok);
+  } catch (const platform::PlatformError&) {
+  }
   return ok;
 }
 

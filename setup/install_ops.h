@@ -70,6 +70,8 @@ class InstallOps {
   bool CreateFolderTree(std::string_view path);
   // Copies source over destination (overwriting); false when the copy fails.
   bool CopyFile(std::string_view source, std::string_view destination);
+  // Deletes one file; false when it is missing or cannot be deleted.
+  bool DeleteFile(std::string_view path);
   // Renames path to path + ".REMOVE" (an older ".REMOVE" gives way).
   bool MoveAside(std::string_view path);
   // The installer's copy of one file: source_dir + name to dest_dir + name.
@@ -81,6 +83,8 @@ class InstallOps {
   // recorded, not raised.
   bool WriteIni(std::string_view file, std::string_view section, std::string_view key,
                 std::string_view value);
+  // Deletes one INI key; false when it was not there.
+  bool DeleteIni(std::string_view file, std::string_view section, std::string_view key);
   // One registry value (the key is created when missing). ERegistryException
   // is recorded as a failure and raised again.
   void WriteRegValue(platform::RootKey root, std::string_view path, std::string_view name,

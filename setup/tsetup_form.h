@@ -78,6 +78,14 @@ class TSetupForm {
   // when DatabaseOnly is set), then the control library's registration.
   // Fixes InstallerDir. FileError when the script cannot be read.
   void CopyFileScript();
+  // WS.INI's base content, then the users file (unless the type has none or
+  // the run joins an existing database; asks before overwriting one).
+  void CreateBaseFile();
+  // The key manager's "Default" policy and "*@*" content rule, local.dns
+  // from the installer script, and FormatUsersFile.
+  void SaveDefaults();
+  // Brings the key manager's users file to format 4.
+  void FormatUsersFile();
 
   // Navigation.
   void NextClick();
@@ -129,6 +137,8 @@ class TSetupForm {
 
  private:
   void WireControls();
+  void WriteUsersFile();
+  void WriteLocalDns();
   void RegisterPageHandlers();
   void SetPages(std::initializer_list<std::string_view> pages, bool serverTail);
   void OrvaTexts();

@@ -251,6 +251,36 @@ void InstallOps::WriteRegValue(platform::RootKey root, std::string_view path, st
   journal_.Done(n, true);
 }
 
+void InstallOps::CreateRegKey(platform::RootKey root, std::string_view path) {
+  platform::Registry& reg = machine_.Reg();
+  if (reg.KeyExists(root, path)) return;
+  const int n = journal_.Begin("REGKEY", {KeyName(root, path)});
+  try {
+    reg.OpenKey(root, path, true);
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, true);
+}
+
+bool InstallOps::DeleteRegValue(platform::RootKey root, std::string_view path,
+                                std::string_view name) {
+  const auto key = machine_.Reg().OpenKey(root, path, false);
+  if (!key || !key->ValueExists(name)) return false;
+  const int n = journal_.Begin(
+      "REGVALUEDELETE", {KeyName(root, path), std::string(name), ValueText(key->ReadRaw(name))});
+  bool ok = false;
+  try {
+    ok = key->DeleteValue(name);
+  } catch (...) {
+    journal_.Done(n, false);
+    throw;
+  }
+  journal_.Done(n, ok);
+  return ok;
+}
+
 void InstallOps::WriteRegString(platform::RootKey root, std::string_view path,
                                 std::string_view name, std::string_view value) {
   // CP-1252 text, kept as UTF-16LE with its terminating NUL.
@@ -297,10 +327,26 @@ void InstallOps::SaveShortcut(platform::ShellLink& link, std::string_view linkPa
   journal_.Done(n, true);
 }
 
-void InstallOps::ImportReg(std::string_view text, std::string_view sourceName) {
-  const int n = journal_.Begin("REGIMPORT", {std::string(sourceName), Sha1Hex(text)});
+void InstallOps::ImportReg(const std::vector<RegStep>& steps, std::string_view sourceName,
+                           const std::function<void()>& onWarning) {
+  const int n = journal_.Begin("REGIMPORT", {std::string(sourceName)});
   try {
-    platform::ImportRegFile(machine_.Reg(), text, std::string(sourceName));
+    for (const RegStep& step : steps) {
+      switch (step.kind) {
+        case RegStep::Kind::RootWarning:
+          onWarning();
+          break;
+        case RegStep::Kind::OpenKey:
+          CreateRegKey(step.root, step.path);
+          break;
+        case RegStep::Kind::String:
+          WriteRegString(step.root, step.path, step.name, step.text);
+          break;
+        case RegStep::Kind::Integer:
+          WriteRegInteger(step.root, step.path, step.name, step.number);
+          break;
+      }
+    }
   } catch (...) {
     journal_.Done(n, false);
     throw;

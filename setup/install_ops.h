@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/registry/registry.h"
+#include "setup/update_reg.h"
 
 namespace nimbra::platform {
 class Machine;
@@ -89,6 +91,10 @@ class InstallOps {
   // is recorded as a failure and raised again.
   void WriteRegValue(platform::RootKey root, std::string_view path, std::string_view name,
                      const platform::RegValue& value);
+  // Creates a key when it is missing.
+  void CreateRegKey(platform::RootKey root, std::string_view path);
+  // Deletes one value; false when it was not there.
+  bool DeleteRegValue(platform::RootKey root, std::string_view path, std::string_view name);
   void WriteRegString(platform::RootKey root, std::string_view path, std::string_view name,
                       std::string_view value);
   void WriteRegInteger(platform::RootKey root, std::string_view path, std::string_view name,
@@ -97,9 +103,11 @@ class InstallOps {
   bool DeleteRegKey(platform::RootKey root, std::string_view path);
   // Saves the link to link_path (ShellLinkError is recorded and raised again).
   void SaveShortcut(platform::ShellLink& link, std::string_view linkPath);
-  // Imports a ".reg" text (ERegistryFormatError and ERegistryException are
-  // recorded and raised again; the registry is then unchanged).
-  void ImportReg(std::string_view text, std::string_view sourceName);
+  // Applies the steps of a ".reg" file (setup/update_reg.h) as one recorded
+  // import; on_warning is called for each root warning step.
+  // ERegistryException is recorded and raised again (what was written stays).
+  void ImportReg(const std::vector<RegStep>& steps, std::string_view sourceName,
+                 const std::function<void()>& onWarning);
 
   InstallJournal& Journal() { return journal_; }
 

@@ -86,6 +86,24 @@ class TSetupForm {
   void SaveDefaults();
   // Brings the key manager's users file to format 4.
   void FormatUsersFile();
+  // The product key's location values (the start of every installation run).
+  void saveinstalldir();
+  // The program group's shortcuts, the uninstall entry, the removal of the
+  // per-user key, the product key values and the file types.
+  void SaveSettings();
+  // One shortcut in the program group: name (".lnk" added when missing), a
+  // target in the program location, arguments. ELinkError, or FileError when
+  // the group folder cannot be made.
+  void AddStartMenu(const std::string& arguments, const std::string& name,
+                    const std::string& target);
+  // The shell extension of the desktop utilities (types 1, 2 and 5).
+  void DesktopUtils();
+  // The start-up entry of the desktop flavour.
+  void SetStartupEntry();
+  // The external authentication settings, then "Update.reg" of the setup folder.
+  void SaveThirdParty();
+  // The installer's ".reg" import (setup/update_reg.h) with its messages.
+  void ImportRegistryFile(const std::string& path);
 
   // Navigation.
   void NextClick();
@@ -139,6 +157,8 @@ class TSetupForm {
   void WireControls();
   void WriteUsersFile();
   void WriteLocalDns();
+  // The short path of the program location, ending in "\".
+  std::string ShortProgramLocation();
   void RegisterPageHandlers();
   void SetPages(std::initializer_list<std::string_view> pages, bool serverTail);
   void OrvaTexts();

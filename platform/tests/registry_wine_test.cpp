@@ -3,9 +3,7 @@
 // is not installed. A first boot takes 10-60 s, so one booted prefix is kept
 // in the build folder and each test program works on a copy of it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include "platform/registry/registry.h"
 #include "testsupport/run_program.h"
 #include "testsupport/temp_folder.h"
+#include "testsupport/wine_prefix.h"
 
 namespace nimbra::platform {
 namespace {
@@ -28,36 +27,15 @@ using testsupport::RunCommand;
 class RegistryWine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!OnPath("wine") || !OnPath("wineboot") || !OnPath("wineserver")) return;
+    const auto booted = testsupport::BootedWinePrefix();
+    if (!booted) return;
     prefix_ = new TempFolder();
-    const std::filesystem::path booted = BootedPrefix();
     std::error_code ec;
     std::filesystem::copy(
-        booted, prefix_->Path(),
+        *booted, prefix_->Path(),
         std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks,
         ec);
     booted_ = !ec && std::filesystem::exists(prefix_->Path() / "system.reg");
-  }
-  // A freshly booted prefix, made once and kept under the build folder,
-  // because CTest runs every test as a process of its own.
-  static std::filesystem::path BootedPrefix() {
-    const std::filesystem::path cache = std::filesystem::path(NIMBRA_BINARY_DIR) / "test-cache";
-    const std::filesystem::path done = cache / "wine-prefix";
-    std::filesystem::create_directories(cache);
-    const int lock = ::open((cache / "wine-prefix.lock").c_str(), O_CREAT | O_RDWR, 0644);
-    if (lock >= 0) ::flock(lock, LOCK_EX);
-    if (!std::filesystem::exists(done / "system.reg")) {
-      const std::filesystem::path fresh = cache / "wine-prefix.new";
-      std::filesystem::remove_all(fresh);
-      const std::string env = "WINEPREFIX='" + fresh.string() + "' WINEDEBUG=-all ";
-      if (RunCommand(env + "wineboot -i").status == 0 &&
-          RunCommand(env + "wineserver -w").status == 0) {
-        std::filesystem::remove_all(done);
-        std::filesystem::rename(fresh, done);
-      }
-    }
-    if (lock >= 0) ::close(lock);
-    return done;
   }
   static void TearDownTestSuite() {
     if (prefix_) Run("wineserver -k");
@@ -65,7 +43,8 @@ class RegistryWine : public ::testing::Test {
     prefix_ = nullptr;
   }
   void SetUp() override {
-    if (!prefix_) GTEST_SKIP() << "wine, wineboot or wineserver is not installed";
+    if (!prefix_)
+      GTEST_SKIP() << "wine, wineboot or wineserver is not installed, or wineboot -i failed";
     ASSERT_TRUE(booted_) << "wineboot -i failed in " << prefix_->Path();
   }
 

@@ -144,6 +144,16 @@ TEST_F(CopyScriptTest, AFileOfARunningProgramIsMovedAsideAndASecondRunStillSucce
   EXPECT_EQ(m.ReadFile(prog + "NimbraMGR.exe.REMOVE"), "old");
 }
 
+TEST_F(CopyScriptTest, AProgramFolderThatCannotBeMadeStopsALocationThatCannotIsPassedOver) {
+  NewWizard();
+  wizard->Form().At("SharedDataLocation").text = "Q:\\Nowhere\\";
+  m.PutFile("C:\\Program Files\\NimbraPost\\Logs", "a file in the way");
+  EXPECT_THROW(wizard->MakeLocations(), platform::FileError);
+  EXPECT_TRUE(m->DirectoryExists("C:\\Program Files\\NimbraPost\\Temp\\Desktop"));
+  EXPECT_FALSE(m->DirectoryExists("C:\\Program Files\\NimbraPost\\Utils"));
+  EXPECT_EQ(wizard->Install().Journal().Lines().back().substr(0, 2), "D\t");
+}
+
 TEST_F(CopyScriptTest, MissingScriptIsAFileErrorAndASecondRunOverwrites) {
   NewWizard();
   wizard->MakeLocations();

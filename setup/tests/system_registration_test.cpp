@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -101,6 +102,32 @@ TEST_F(SystemRegistrationTest, AClientGetsItsShortcutsAndAnUninstallStringEnding
   EXPECT_EQ(Value(RootKey::LocalMachine, uninstall, "UninstallString")
                 .substr(Value(RootKey::LocalMachine, uninstall, "UninstallString").size() - 4),
             " UNI");
+}
+
+TEST_F(SystemRegistrationTest, EachTypeGetsItsShortcutsAndOnlyDesktopTypesTheShellExtension) {
+  const std::map<int, std::vector<std::string>> extra = {
+      {0, {"Send Public Keys to Friends.lnk", "Uninstall (Remove Data).lnk"}},
+      {2,
+       {"Desktop Utilities.lnk", "Send Public Keys to Friends.lnk", "Uninstall (Remove Data).lnk"}},
+      {3, {"Uninstall (Remove Data).lnk"}},
+      {8, {"Diagnostic.lnk"}},
+  };
+  for (const auto& [type, names] : extra) {
+    SCOPED_TRACE(type);
+    std::filesystem::remove_all(*m->HostPath(kGroup));
+    m->Reg().DeleteKey(RootKey::ClassesRoot, ".nbf");
+    NewWizard(type);
+    wizard->SaveSettings();
+    wizard->DesktopUtils();
+    std::vector<std::string> expected = {"Help.lnk",    "Manager Suite.lnk",
+                                         "Read Me.lnk", "Send Encrypted Message.lnk",
+                                         "Tools.lnk",   "Uninstall (Keep Data).lnk"};
+    expected.insert(expected.end(), names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Links(), expected);
+    EXPECT_EQ(Value(RootKey::ClassesRoot, ".nbf", "") == "NimbraPost.Encrypted.File", type == 2);
+    EXPECT_EQ(Value(RootKey::ClassesRoot, ".NBK", "Content Type"), "application/NimbraPost");
+  }
 }
 
 TEST_F(SystemRegistrationTest, LnkinfoReadsTheShortcuts) {

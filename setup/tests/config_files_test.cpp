@@ -134,5 +134,27 @@ TEST_F(ConfigFilesTest, SaveDefaultsWritesTheStaticDnsEntries) {
   EXPECT_EQ(dns.SectionValues("STATIC-A"), std::vector<std::string>{"mx.example.com=192.0.2.7"});
 }
 
+TEST_F(ConfigFilesTest, AnOlderUsersFileIsConvertedToFormatFour) {
+  m.PutFile("C:\\Data\\Users.ini",
+            "[FileVersion]\r\nFormat=3\r\n[Users]\r\nbob=entry\r\n"
+            "[bob]\r\nMYKEYS=a\r\nPEOPLE=b\r\nPOLICY=Default\r\n");
+  NewWizard(5);  // no users file of its own
+  wizard->CreateBaseFile();
+  m.PutFile("C:\\Prog\\WS.INI", "[WORKSTATION]\r\nUsersFile=C:\\Data\\Users.ini\r\n");
+  wizard->saveinstalldir();
+  wizard->RenewKeyManager().LoadGeneralSettings();
+  ASSERT_EQ(wizard->KeyManager().UsersFile(), "C:\\Data\\Users.ini");
+  wizard->FormatUsersFile();
+  auto users = Ini("C:\\Data\\Users.ini");
+  EXPECT_EQ(users.ReadString("FileVersion", "Format", ""), "4");
+  EXPECT_EQ(users.ReadString("FileVersion", "Name", ""), "Personal");
+  EXPECT_EQ(users.KeyNames("bob"), (std::vector<std::string>{"POLICY", "USERLEVEL"}));
+  EXPECT_EQ(keys::UnsealSettingText(users.ReadString("bob", "USERLEVEL", "")), "65535bob");
+  // A second conversion finds format 4 and changes nothing.
+  const std::string once = m.ReadFile("C:\\Data\\Users.ini");
+  wizard->FormatUsersFile();
+  EXPECT_EQ(m.ReadFile("C:\\Data\\Users.ini"), once);
+}
+
 }  // namespace
 }  // namespace nimbra::setup

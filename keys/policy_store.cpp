@@ -28,17 +28,26 @@ std::optional<Policy> PolicyStore::FindPolicy(std::string_view name) const {
   return policy;
 }
 
-void PolicyStore::AddPolicy(const Policy& policy) {
+void PolicyStore::Write(const std::string& section,
+                        const std::vector<std::pair<std::string, std::string>>& values) {
+  if (writer_) {
+    for (const auto& [key, value] : values) writer_(section, key, value);
+    return;
+  }
   platform::ProfileFile file(path_);
   platform::ProfileBatch batch(file);
-  const std::string section = PolicySection(policy.name);
-  file.WriteBool(section, "KeyHeaders", policy.keyHeaders);
-  file.WriteString(section, "FixedSender", policy.fixedSender);
-  file.WriteBool(section, "DecryptNotify", policy.decryptNotify);
-  file.WriteInteger(section, "Compression", policy.compression);
-  file.WriteInteger(section, "CompressLimit", policy.compressLimit);
-  file.WriteBool(section, "Encrypt", policy.mayEncrypt);
+  for (const auto& [key, value] : values) file.WriteString(section, key, value);
   batch.Commit();
+}
+
+void PolicyStore::AddPolicy(const Policy& policy) {
+  auto flag = [](bool value) { return std::string(value ? "1" : "0"); };
+  Write(PolicySection(policy.name), {{"KeyHeaders", flag(policy.keyHeaders)},
+                                     {"FixedSender", policy.fixedSender},
+                                     {"DecryptNotify", flag(policy.decryptNotify)},
+                                     {"Compression", std::to_string(policy.compression)},
+                                     {"CompressLimit", std::to_string(policy.compressLimit)},
+                                     {"Encrypt", flag(policy.mayEncrypt)}});
 }
 
 std::optional<MailRule> PolicyStore::FindMailRule(std::string_view pattern) const {
@@ -57,16 +66,12 @@ std::optional<MailRule> PolicyStore::FindMailRule(std::string_view pattern) cons
 }
 
 void PolicyStore::AddMailRule(const MailRule& rule) {
-  platform::ProfileFile file(path_);
-  platform::ProfileBatch batch(file);
-  const std::string section = RuleSection(rule.pattern);
-  file.WriteString(section, "RuleName", rule.ruleName);
-  file.WriteString(section, "InPolicy", rule.inPolicyFile);
-  file.WriteString(section, "OutPolicy", rule.outPolicyFile);
-  file.WriteString(section, "TimeStamp", rule.timeStamp);
-  file.WriteString(section, "Action", rule.action);
-  file.WriteBool(section, "Enabled", rule.enabled);
-  batch.Commit();
+  Write(RuleSection(rule.pattern), {{"RuleName", rule.ruleName},
+                                    {"InPolicy", rule.inPolicyFile},
+                                    {"OutPolicy", rule.outPolicyFile},
+                                    {"TimeStamp", rule.timeStamp},
+                                    {"Action", rule.action},
+                                    {"Enabled", rule.enabled ? "1" : "0"}});
 }
 
 }  // namespace nimbra::keys

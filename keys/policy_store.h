@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace nimbra::keys {
 
@@ -34,7 +37,14 @@ struct MailRule {
 // (a host path). Names and patterns are matched without regard to case.
 class PolicyStore {
  public:
-  explicit PolicyStore(std::string usersFileHostPath) : path_(std::move(usersFileHostPath)) {}
+  // Where the store's writes go: by default into the file, one atomic save
+  // per policy or rule; an installation routes them through its journaled
+  // INI operation instead.
+  using KeyWriter = std::function<void(const std::string& section, const std::string& key,
+                                       const std::string& value)>;
+
+  explicit PolicyStore(std::string usersFileHostPath, KeyWriter writer = {})
+      : path_(std::move(usersFileHostPath)), writer_(std::move(writer)) {}
 
   std::optional<Policy> FindPolicy(std::string_view name) const;
   void AddPolicy(const Policy& policy);
@@ -42,7 +52,11 @@ class PolicyStore {
   void AddMailRule(const MailRule& rule);
 
  private:
+  void Write(const std::string& section,
+             const std::vector<std::pair<std::string, std::string>>& values);
+
   std::string path_;
+  KeyWriter writer_;
 };
 
 }  // namespace nimbra::keys

@@ -156,30 +156,40 @@ void TSetupForm::WriteUsersFile() {
 }
 
 void TSetupForm::SaveDefaults() {
-  const int type = settings_.InstallType;
   try {
-    keys::TNimbraMGR& manager = KeyManager();
-    keys::PolicyStore store = manager.Policies();
-    if (!store.FindPolicy("Default")) {
-      keys::Policy policy;
-      policy.name = "Default";
-      store.AddPolicy(policy);
-    }
-    if (settings_.PreviousSequence < "04.00.00" && type != 0 && type != 5 &&
-        !store.FindMailRule("*@*")) {
-      keys::MailRule rule;
-      rule.pattern = "*@*";
-      rule.ruleName = "CTL Content";
-      rule.inPolicyFile = "DefaultIN.csp";
-      rule.outPolicyFile = "DefaultOUT.csp";
-      rule.timeStamp = FormatDateTime("ssmmnndd", keys::Now(), FormatSettings{});
-      store.AddMailRule(rule);
-    }
+    AddKeyManagerDefaults();
   } catch (const std::exception&) {
     // The defaults are a convenience; the installation goes on without them.
   }
   WriteLocalDns();
   FormatUsersFile();
+}
+
+void TSetupForm::AddKeyManagerDefaults() {
+  // The component's store of its users file, written through the journal.
+  const std::string users = KeyManager().UsersFile();
+  const auto host = users.empty() ? std::nullopt : machine_.HostPath(users);
+  if (!host) return;
+  InstallOps& ops = Install();
+  keys::PolicyStore store(
+      host->string(), [&](const std::string& section, const std::string& key,
+                          const std::string& value) { ops.WriteIni(users, section, key, value); });
+  if (!store.FindPolicy("Default")) {
+    keys::Policy policy;
+    policy.name = "Default";
+    store.AddPolicy(policy);
+  }
+  const int type = settings_.InstallType;
+  if (settings_.PreviousSequence < "04.00.00" && type != 0 && type != 5 &&
+      !store.FindMailRule("*@*")) {
+    keys::MailRule rule;
+    rule.pattern = "*@*";
+    rule.ruleName = "CTL Content";
+    rule.inPolicyFile = "DefaultIN.csp";
+    rule.outPolicyFile = "DefaultOUT.csp";
+    rule.timeStamp = FormatDateTime("ssmmnndd", keys::Now(), FormatSettings{});
+    store.AddMailRule(rule);
+  }
 }
 
 void TSetupForm::WriteLocalDns() {

@@ -157,6 +157,7 @@ class TSetupForm {
   void WireControls();
   void WriteUsersFile();
   void WriteLocalDns();
+  void AddKeyManagerDefaults();
   // The short path of the program location, ending in "\".
   std::string ShortProgramLocation();
   void RegisterPageHandlers();

@@ -125,10 +125,35 @@ TEST_F(ConfigFilesTest, NoToTheOverwriteQuestionKeepsEveryDataFileYesErasesThem)
   EXPECT_TRUE(Ini("C:\\Data\\Users.ini").ValueExists("Users", "jane"));
 }
 
-TEST_F(ConfigFilesTest, SaveDefaultsWritesTheStaticDnsEntries) {
+TEST_F(ConfigFilesTest, SaveDefaultsAddsThePolicyTheRuleAndTheStaticDnsEntries) {
   NewWizard(1);
   wizard->CreateBaseFile();
+  wizard->saveinstalldir();
+  wizard->RenewKeyManager().LoadGeneralSettings();
+  ASSERT_EQ(wizard->KeyManager().UsersFile(), "C:\\Data\\Users.ini");
   wizard->SaveDefaults();
+  auto users = Ini("C:\\Data\\Users.ini");
+  EXPECT_EQ(users.ReadString("POLICY:Default", "KeyHeaders", ""), "1");
+  EXPECT_EQ(users.ReadString("MAILRULE:*@*", "RuleName", ""), "CTL Content");
+  EXPECT_EQ(users.ReadString("MAILRULE:*@*", "TimeStamp", "").size(), 8u);
+  // The store's writes are journaled like every other.
+  bool journaled = false;
+  for (const auto& line : wizard->Install().Journal().Lines()) {
+    journaled |=
+        line.find("\tMAILRULE:*@*\tOutPolicy\tDefaultOUT.csp\tabsent") != std::string::npos;
+  }
+  EXPECT_TRUE(journaled);
+
+  // An upgrade from sequence 04.00.00 on adds no rule.
+  m->DeleteFile("C:\\Data\\Users.ini");
+  NewWizard(1);
+  wizard->Settings().PreviousSequence = "04.00.00";
+  wizard->CreateBaseFile();
+  wizard->RenewKeyManager().LoadGeneralSettings();
+  wizard->SaveDefaults();
+  EXPECT_FALSE(Ini("C:\\Data\\Users.ini").SectionExists("MAILRULE:*@*"));
+  EXPECT_TRUE(Ini("C:\\Data\\Users.ini").SectionExists("POLICY:Default"));
+
   auto dns = Ini("C:\\Prog\\local.dns");
   EXPECT_EQ(dns.SectionValues("STATIC-MX"), std::vector<std::string>{"example.com=mx.example.com"});
   EXPECT_EQ(dns.SectionValues("STATIC-A"), std::vector<std::string>{"mx.example.com=192.0.2.7"});

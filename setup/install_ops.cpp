@@ -1,5 +1,6 @@
 #include "setup/install_ops.h"
 
+#include <algorithm>
 #include <span>
 
 #include "core/hex.h"
@@ -99,7 +100,12 @@ void InstallJournal::Done(int number, bool ok) {
 }
 
 void InstallJournal::Append(std::string line) {
-  if (ui_) ui_->LogLine("INSTALL " + line);
+  if (ui_) {
+    // The log shows the fields separated by blanks.
+    std::string shown = line;
+    std::replace(shown.begin(), shown.end(), '\t', ' ');
+    ui_->LogLine("INSTALL " + shown);
+  }
   lines_.push_back(std::move(line));
   // Until the program location exists the lines wait in memory; the first
   // line after it was created writes them all.

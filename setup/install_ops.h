@@ -24,7 +24,7 @@ namespace nimbra::setup {
 // done after (the format is described in docs/install-journal.md). Lines of
 // operations that run before the program location exists are kept and
 // written as soon as it does. Every line also goes to the event log as
-// "INSTALL <line>".
+// "INSTALL <line>", its TABs shown as blanks.
 class InstallJournal {
  public:
   static constexpr std::string_view kFileName = "Install.jnl";

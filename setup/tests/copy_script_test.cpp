@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/processes/library_search.h"
 #include "platform/processes/process_journal.h"
 #include "platform/processes/running_programs.h"
@@ -101,6 +103,11 @@ TEST_F(CopyScriptTest, EveryPassCopiesItsBlocksToItsFolder) {
   platform::ProcessJournal starts(m.Root());
   EXPECT_TRUE(starts.Entries().empty());
   EXPECT_TRUE(Has(prog + "Install.jnl"));
+  // The event log names each operation.
+  const auto& lines = log.Lines();
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(), "INSTALL B 1 FOLDER C:\\Program Files\\NimbraPost\\"),
+      lines.end());
 }
 
 TEST_F(CopyScriptTest, DatabaseOnlyCopiesTheSecondPartAndRegistersTheControl) {

@@ -237,7 +237,13 @@ TEST_F(InstallJournalTest, WineReadsTheRegistrationBack) {
     return testsupport::RunCommand(env + "wine reg query " + testsupport::ShellQuote(key)).out;
   };
   const std::string product = query("HKLM\\Software\\NimbraPost\\Current Version");
+  const std::string uninstall =
+      query("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NimbraPost");
+  const std::string fileType = query("HKCR\\.ZQ1");
   testsupport::RunCommand(env + "wineserver -k");
+  EXPECT_NE(uninstall.find("NimbraMGR.EXE UNI"), std::string::npos) << uninstall;
+  EXPECT_NE(fileType.find("application/NimbraPost"), std::string::npos) << fileType;
+  EXPECT_NE(fileType.find("VRXAuthOK"), std::string::npos) << fileType;
   EXPECT_NE(product.find("C:\\Program Files\\NimbraPost\\"), std::string::npos) << product;
   EXPECT_NE(product.find("Sequence"), std::string::npos) << product;
   EXPECT_NE(product.find("ThirdPartyAuth"), std::string::npos) << product;

@@ -8,6 +8,8 @@
 #include "core/datetime.h"
 #include "keys/key_texts.h"
 #include "keys/keys_db.h"
+#include "keys/mail_encryptor.h"
+#include "keys/mail_envelope.h"
 
 namespace nimbra::keys_tool {
 namespace {
@@ -107,6 +109,17 @@ void Show(keys::TNimbraMGR& crypto, const std::string& keyId) {
 void RunCommand(keys::TNimbraMGR& crypto, const std::string& command,
                 const std::vector<std::string>& args) {
   const std::size_t wanted = command == "list" ? 0 : 1;
+  if (command == "open-envelope") {
+    // A message file (queued envelope or bare "Message.VRX") to the plain
+    // message, byte for byte.
+    if (args.size() != 1) throw UsageError(command + ": wrong number of arguments");
+    std::ifstream file(args[0], std::ios::binary);
+    if (!file) throw std::runtime_error("cannot read " + args[0]);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    const auto plain = keys::OpenMailEnvelope(crypto, keys::EnvelopeBytes(text));
+    std::fwrite(plain.data(), 1, plain.size(), stdout);
+    return;
+  }
   if (args.size() != wanted) throw UsageError(command + ": wrong number of arguments");
   if (command == "list") {
     List(crypto);

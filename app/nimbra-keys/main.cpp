@@ -5,6 +5,7 @@
 //   nimbra-keys --machine DIR ... show KEY_ID
 //   nimbra-keys --machine DIR ... export KEY_ID
 //   nimbra-keys --machine DIR ... import FILE
+//   nimbra-keys --machine DIR ... open-envelope MESSAGE
 //
 // Without --password the password is read from standard input (not echoed
 // when that is a terminal). Exit 0 on success, 2 with one line on any error.
@@ -34,7 +35,7 @@ using nimbra::keys_tool::UsageError;
 
 constexpr const char* kUsage =
     "usage: nimbra-keys --machine DIR [--user NAME] [--password P] "
-    "list | show KEY_ID | export KEY_ID | import FILE";
+    "list | show KEY_ID | export KEY_ID | import FILE | open-envelope MESSAGE";
 
 std::string ReadPassword() {
   termios saved{};

@@ -110,6 +110,8 @@ void TSetupForm::WireControls() {
   };
   f["OkMigrate"].onClick = [this] { OkMigrateClick(); };
   f["NewInstall"].onClick = [this] { NewInstallClick(); };
+  f["StartSTF"].onClick = [this] { StartSTFClick(); };
+  f["NoSTF"].onClick = [this] { NoSTFClick(); };
 }
 
 void TSetupForm::RegisterPageHandlers() {
@@ -135,6 +137,7 @@ void TSetupForm::RegisterPageHandlers() {
   c.SetPageHandlers("TabSheet11", {[this] { AddressesEnter(); }, [this] { AddressesExit(); }});
   c.SetPageHandlers("TabSheet12", {[this] { PasswordEnter(); }, [this] { PasswordExit(); }});
   c.SetPageHandlers("TabSheet19", {[this] { CompletionEnter(); }, nullptr});
+  c.SetPageHandlers("TabSheet16", {[this] { TabSheet16Enter(); }, nullptr});
   c.SetPageHandlers("TabSheetOverWrite", {[this] { MigrationEnter(); }, nullptr});
   c.SetPageHandlers("TabSheet15", {[this] {
                                      if (onDesktopRun) onDesktopRun();

@@ -189,6 +189,11 @@ class TSetupForm {
   void ServerTypeClick(std::string_view button);
   void ServerTypePoint(std::string_view button);
   void MigrationEnter();
+  // The distribution page.
+  void TabSheet16Enter();
+  void StartSTFClick();
+  void NoSTFClick();
+  void LeaveDistributionPage();
   void OkMigrateClick();
   void NewInstallClick();
   // The random-data page: the security-level page's exit starts the

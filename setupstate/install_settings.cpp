@@ -11,6 +11,7 @@ void InstallSettings::ResetFlags() {
   GatewayServer = false;
   KeyServerOnly = false;
   DatabaseOnly = false;
+  Distribute = false;
   DetectedAddresses.clear();
   PageList.clear();
   PageIndex = 1;

@@ -61,6 +61,8 @@ struct InstallSettings {
   bool GatewayServer = false;
   bool KeyServerOnly = false;
   bool DatabaseOnly = false;
+  // The user chose to send the entry edition to correspondents now.
+  bool Distribute = false;
 
   std::vector<std::string> DetectedAddresses;
 

@@ -35,10 +35,14 @@ class WizardTest : public ::testing::Test {
   };
 
   // Runs the wizard with the answer file; keeps the wizard for inspection.
+  // The distribution page is left by "No I will Do it Later" unless the
+  // answers say otherwise.
   Result Run(const std::string& answers, const std::string& setupDir = "D:\\") {
     wizard.reset();  // it refers to the previous run's Ui
     log = std::make_unique<ui::EventLog>();
-    ui = std::make_unique<AnswerFileUi>(answers);
+    ui = std::make_unique<AnswerFileUi>(answers.find("[TabSheet16]") == std::string::npos
+                                            ? answers + "\r\n[TabSheet16]\r\nPress=NoSTF\r\n"
+                                            : answers);
     ui->SetLog(log.get());
     wizard = std::make_unique<TSetupForm>(*ui, *machine, setupDir);
     wizard->windowWaitLimit = windowWaitLimit;

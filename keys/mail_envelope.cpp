@@ -130,12 +130,12 @@ Trailer ReadTrailer(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> WriteEnvelopeHeader(std::string_view recipient, std::string_view keyId) {
   if (recipient.size() > 255) throw EnvelopeError("recipient address longer than 255 characters");
-  std::vector<std::uint8_t> out{'M', 'A', 'I', 'L', static_cast<std::uint8_t>(recipient.size())};
-  out.insert(out.end(), recipient.begin(), recipient.end());
-  out.insert(out.end(), {'V', 'R', 'X'});
-  const std::string id = FixedKeyId(keyId);
-  out.insert(out.end(), id.begin(), id.end());
-  return out;
+  std::string header = "MAIL";
+  header += static_cast<char>(recipient.size());
+  header += recipient;
+  header += "VRX";
+  header += FixedKeyId(keyId);
+  return {header.begin(), header.end()};
 }
 
 EnvelopeHeader ReadEnvelopeHeader(std::span<const std::uint8_t> bytes) {

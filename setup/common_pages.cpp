@@ -107,6 +107,7 @@ void TSetupForm::CompletionEnter() {
 }
 
 void TSetupForm::FinishClick() {
+  RegServer();
   if (onFinish) onFinish();
   ui_.EndProcess(ui::kExitFinished, "Finish");
 }

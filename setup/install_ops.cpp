@@ -154,6 +154,20 @@ bool InstallOps::CopyFile(std::string_view source, std::string_view destination)
   return ok;
 }
 
+bool InstallOps::WriteFile(std::string_view path, std::string_view content) {
+  const std::string folder = platform::ExtractFilePath(path);
+  if (!folder.empty() && !machine_.DirectoryExists(folder)) CreateFolderTree(folder);
+  const int n = journal_.Begin("WRITE", {std::string(path), FileState(path)});
+  bool ok = true;
+  try {
+    machine_.WriteFile(path, content);
+  } catch (const platform::PlatformError&) {
+    ok = false;
+  }
+  journal_.Done(n, ok);
+  return ok;
+}
+
 bool InstallOps::DeleteFile(std::string_view path) {
   if (!machine_.FileExists(path)) return false;
   const int n = journal_.Begin("DELETE", {std::string(path), FileState(path)});

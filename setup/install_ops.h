@@ -72,6 +72,9 @@ class InstallOps {
   bool CreateFolderTree(std::string_view path);
   // Copies source over destination (overwriting); false when the copy fails.
   bool CopyFile(std::string_view source, std::string_view destination);
+  // Writes a whole file atomically, replacing any file of that name (its
+  // folder is created when missing); false when it cannot be written.
+  bool WriteFile(std::string_view path, std::string_view content);
   // Deletes one file; false when it is missing or cannot be deleted.
   bool DeleteFile(std::string_view path);
   // Renames path to path + ".REMOVE" (an older ".REMOVE" gives way).

@@ -66,6 +66,17 @@ class TSetupForm {
   // when the key manager can log on as the new user (boxes UserName and
   // NewPass); errors are ignored.
   void SaveAuths();
+  // Imports the correspondent's key of "Distrib.ini" in the Windows folder
+  // (left by a distribution) and sets FromFriend when it was imported.
+  void SaveFriends();
+  // Queues the "Update Requests" message to the certification server as
+  // "Messages\000000000000.msg" in the program location (once per run;
+  // not for types 5 to 8 nor for a client of an existing database).
+  void RegServer();
+  // The body lines of that message: edition, source, flags, new keys.
+  std::vector<std::string> UpdateRequestBody();
+  // The free updates page: "Yes." (the default) or "No.".
+  bool FreeUpdatesChosen();
 
   // The operations of the installation run, journaled in the program
   // location (created at first use from "SoftwareLocation").

@@ -12,6 +12,8 @@ void InstallSettings::ResetFlags() {
   KeyServerOnly = false;
   DatabaseOnly = false;
   Distribute = false;
+  FromFriend = false;
+  UpdateRequestSent = false;
   DetectedAddresses.clear();
   PageList.clear();
   PageIndex = 1;

@@ -63,6 +63,10 @@ struct InstallSettings {
   bool DatabaseOnly = false;
   // The user chose to send the entry edition to correspondents now.
   bool Distribute = false;
+  // A correspondent's key was imported from the distribution record.
+  bool FromFriend = false;
+  // The update request has been queued (it is sent once per run).
+  bool UpdateRequestSent = false;
 
   std::vector<std::string> DetectedAddresses;
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/stream.h"
+#include "keys/tests/python_email.h"
 #include "keys/tests/temp_dir.h"
-#include "testsupport/run_program.h"
 
 namespace nimbra::keys {
 namespace {
@@ -52,21 +52,6 @@ std::vector<std::string> Compose(TSMTPFile& mail) {
   EXPECT_TRUE(mail.Compose(out));
   EXPECT_EQ(std::string(out.Data().begin(), out.Data().end()), mail.Text());
   return mail.Lines();
-}
-
-// Runs Python's email package over a message file (its first two lines, the
-// recipient and the empty line, dropped) and returns what the script prints.
-std::string ParseWithPython(const test::TempDir& dir, const std::string& file,
-                            const std::string& script) {
-  dir.Write("check.py",
-            "import sys, email, email.policy\n"
-            "raw = open(sys.argv[1], 'rb').read().split(b'\\r\\n', 2)[2]\n"
-            "msg = email.message_from_bytes(raw, policy=email.policy.compat32)\n" +
-                script);
-  auto result = testsupport::RunCommand("python3 " + testsupport::ShellQuote(dir / "check.py") +
-                                        " " + testsupport::ShellQuote(dir / file));
-  EXPECT_EQ(result.status, 0) << result.err;
-  return result.out;
 }
 
 TEST(SmtpFile, PlainMessageHeadersAndBody) {

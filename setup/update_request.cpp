@@ -30,8 +30,10 @@ std::vector<std::string> TSetupForm::UpdateRequestBody() {
   body.push_back("SOURCED=" + settings_.Source);
   if (settings_.FromFriend) body.push_back("FROMFRIEND=YES");
   if (settings_.Distribute) body.push_back("DISTRIB=YES");
-  if (!settings_.PreviousFound || settings_.CreateNewKeys) {
-    const CreatedKeys& kept = KeptKeyValues();
+  // The key groups go out when this run made the user's keys (a new
+  // installation, or a new one chosen over the upgrade) and they exist.
+  const CreatedKeys& kept = KeptKeyValues();
+  if ((!settings_.PreviousFound || settings_.CreateNewKeys) && !kept.ownKeyId.empty()) {
     body.insert(body.end(),
                 {"SIGNKEY2", "NAME=" + f["UserName"].text, "EMAIL=" + f["PrimeEmail"].text,
                  "ALIAS=" + kept.ownAddresses, "VRX1=" + kept.ownPublicKey1,

@@ -55,6 +55,10 @@ TEST_F(UpdateRequestTest, BodyByEditionFreeUpdatesAndFlags) {
                                       "DISTRIB=YES"}));
   s.FromFriend = false;
   EXPECT_EQ(wizard->UpdateRequestBody()[2], "DISTRIB=YES");
+  // A new installation whose key creation made no keys sends no empty groups.
+  s.PreviousFound = false;
+  KeptKeyValues() = {};
+  EXPECT_EQ(wizard->UpdateRequestBody().size(), 3u);
 }
 
 TEST_F(UpdateRequestTest, NewKeysAddBothSigningGroups) {

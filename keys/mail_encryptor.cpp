@@ -141,11 +141,7 @@ std::optional<std::vector<std::uint8_t>> MailEncryptor::EncryptFor(const std::st
     input.Seek(0, SeekOrigin::Begin);
 
     engine::TRandomGen random;
-    std::uint8_t seed[engine::TRandomGen::kMaxSeedLength];
-    engine::OsRandomBytes(seed, sizeof seed);
-    random.SetSeedData(seed);
-    random.SetSeedLength(sizeof seed);
-    random.Seed();
+    engine::SeedFromOs(random);
     engine.RandomGen = &random;
 
     MemoryStream output(WriteEnvelopeHeader(recipient, key.keyId));

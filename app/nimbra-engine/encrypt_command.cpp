@@ -43,11 +43,7 @@ void RunEncrypt(const Args& args) {
     random.Seed();
     random.OnOutputRequest = [&](engine::TRandomGen&, std::uint8_t& out) { out = given[next++]; };
   } else {
-    std::uint8_t seed[engine::TRandomGen::kMaxSeedLength];
-    engine::OsRandomBytes(seed, sizeof seed);
-    random.SetSeedData(seed);
-    random.SetSeedLength(sizeof seed);
-    random.Seed();
+    engine::SeedFromOs(random);
   }
   crypto.RandomGen = &random;
 

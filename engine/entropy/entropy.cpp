@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/sha1.h"
+#include "engine/entropy/random_gen.h"
 #include "engine/errors.h"
 
 namespace nimbra::engine {
@@ -21,6 +22,16 @@ void OsRandomBytes(std::uint8_t* bytes, std::size_t count) {
     }
     done += static_cast<std::size_t>(got);
   }
+}
+
+void SeedFromOs(TRandomGen& random) {
+  std::uint8_t seed[TRandomGen::kMaxSeedLength];
+  OsRandomBytes(seed, sizeof seed);
+  random.SetSeedData(seed);
+  random.SetSeedLength(sizeof seed);
+  random.Seed();
+  // The seed lives only here: a later Seed() must not read it.
+  random.SetSeedData(nullptr);
 }
 
 TGatherEntropy::TGatherEntropy(TEntropyPlatform& platform) : platform_(platform) {

@@ -61,4 +61,10 @@ class TGatherEntropy {
 // Fills bytes from the operating system's cryptographic random source.
 void OsRandomBytes(std::uint8_t* bytes, std::size_t count);
 
+class TRandomGen;
+// Seeds a generator with a full-length seed from the operating system; the
+// seed is not kept, so a later Seed() of the generator fails instead of
+// reusing it.
+void SeedFromOs(TRandomGen& random);
+
 }  // namespace nimbra::engine

@@ -9,6 +9,7 @@
 #include "keys/clock.h"
 #include "keys/nimbra_crypto.h"
 #include "keys/policy_store.h"
+#include "netconfig/comms_writers.h"
 #include "platform/files/path.h"
 #include "platform/profile/profile_file.h"
 #include "platform/profile/profile_text.h"
@@ -19,9 +20,6 @@
 namespace nimbra::setup {
 
 namespace {
-
-// The relay the product sends through when nothing else is set.
-constexpr std::string_view kDefaultRelay = "relay.nimbrapost.example";
 
 // A location's file with doubled backslashes collapsed as every location is.
 std::string LocationFile(const std::string& location, std::string_view name) {
@@ -71,7 +69,7 @@ void TSetupForm::CreateBaseFile() {
   put("MailViewer", "UseMAPI", "0");
   put("MailViewer", "EncryptMAPI", "0");
   put("GOODROUTE", "AVAILABLE", "1");
-  put("GOODROUTE", "SERVER", kDefaultRelay);
+  put("GOODROUTE", "SERVER", netconfig::kDefaultGoodRoute);
   put("GOODROUTE", "PORT", "25");
   put("GOODROUTE", "SENDER", address);
   put("Defaults", "Organisation", f.At("GroupName").text);

@@ -5,6 +5,7 @@
 #include "detect/mailbox_library.h"
 #include "detect/mailbox_reader.h"
 #include "detect/search_pages.h"
+#include "netconfig/server_pages.h"
 #include "platform/processes/library_search.h"
 #include "setup/install_ops.h"
 #include "ui/setup_form.h"
@@ -118,6 +119,7 @@ void TSetupForm::RegisterPageHandlers() {
   WizardContext& c = *context_;
   c.nextPage = [this] { NextClick(); };
   searchPages_ = detect::RegisterSearchPages(c);
+  serverPages_ = netconfig::RegisterServerPages(c);
   detect::RegisterMailboxLibrary(*libraries_, machine_);
   mailboxReader_ =
       std::make_unique<detect::LibraryMailboxReader>(searchPages_->Detect(), *libraries_);

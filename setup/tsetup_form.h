@@ -20,6 +20,9 @@ namespace nimbra::detect {
 class SearchPages;
 class MailboxReader;
 }  // namespace nimbra::detect
+namespace nimbra::netconfig {
+class ServerPages;
+}  // namespace nimbra::netconfig
 
 namespace nimbra::setup {
 
@@ -52,6 +55,8 @@ class TSetupForm {
   platform::LibraryLoader& Libraries() { return *libraries_; }
   // The drive, search and check-list pages, with the search drives.
   detect::SearchPages& SearchPages() { return *searchPages_; }
+  // The server editions' pages, with the limits of their connection tests.
+  netconfig::ServerPages& ServerPages() { return *serverPages_; }
   // The key manager component shared by the whole run (created by FormCreate).
   keys::TNimbraMGR& KeyManager();
   // Replaces the key manager component by a fresh one (the installation run
@@ -227,6 +232,7 @@ class TSetupForm {
   std::unique_ptr<InstallJournal> journal_;
   std::unique_ptr<InstallOps> installOps_;
   std::shared_ptr<detect::SearchPages> searchPages_;
+  std::shared_ptr<netconfig::ServerPages> serverPages_;
   std::unique_ptr<detect::MailboxReader> mailboxReader_;  // reads with libraries_
   int cursorTimer_ = 0;
   int uninstallRounds_ = 0;

@@ -3,8 +3,8 @@
 #include "platform/processes/window.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/registry.h"
-#include "setup/pumped_wait.h"
 #include "setup/tsetup_form.h"
+#include "ui/pumped_wait.h"
 #include "ui/questions.h"
 
 namespace nimbra::setup {
@@ -71,7 +71,7 @@ bool TSetupForm::OldVersion() {
         ui_.EndProcess(ui::kExitStopped, "old version uninstaller not started");
       }
     }
-    const bool closed = WaitPumping(
+    const bool closed = ui::WaitPumping(
         ui_, windowWaitLimit, [&] { return windows.FindWindow(std::nullopt, kWizardTitle) != 0; });
     if (!closed) {
       ui_.LogLine("WAIT the window \"" + std::string(kWizardTitle) + "\" is still open after " +

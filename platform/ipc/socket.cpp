@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -153,20 +154,12 @@ void TcpSocket::SendLine(std::string_view line) {
   Send(text);
 }
 
-std::string TcpSocket::ReadLine(Millis timeout) {
+bool TcpSocket::LineReady(Millis wait) {
   if (state_ != State::Connected) throw SocketError(kWsaENotConn, "recv");
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    std::size_t end = pending_.find('\n');
-    if (end != std::string::npos) {
-      std::string line = pending_.substr(0, end);
-      pending_.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return line;
-    }
-    if (peer_closed_) return std::exchange(pending_, std::string());
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (pending_.find('\n') == std::string::npos && !peer_closed_) {
     auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !Wait(POLLIN, left, "recv")) return {};
+    if (!Wait(POLLIN, std::max(left, Millis(0)), "recv")) return false;
     char buffer[4096];
     ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
     if (got < 0) {
@@ -176,6 +169,17 @@ std::string TcpSocket::ReadLine(Millis timeout) {
     if (got == 0) peer_closed_ = true;
     pending_.append(buffer, static_cast<std::size_t>(got));
   }
+  return true;
+}
+
+std::string TcpSocket::ReadLine(Millis timeout) {
+  if (!LineReady(timeout)) return {};
+  const std::size_t end = pending_.find('\n');
+  if (end == std::string::npos) return std::exchange(pending_, std::string());
+  std::string line = pending_.substr(0, end);
+  pending_.erase(0, end + 1);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
 }
 
 void TcpSocket::Listen(const std::string& address, std::uint16_t port, int backlog) {

@@ -49,6 +49,10 @@ class TcpSocket {
   // when the peer closes, and an empty text when nothing complete arrived
   // within the time-out (the partial line stays for the next call).
   std::string ReadLine(Millis timeout);
+  // Waits up to `wait` for a whole line (or the peer's close) to be ready
+  // for ReadLine, without taking it; a caller that pumps window messages
+  // looks with no wait at all between pumps.
+  bool LineReady(Millis wait = Millis(0));
 
   // Binds to a dotted address (or "0.0.0.0") and port (0 picks a free one)
   // and listens.

@@ -35,14 +35,19 @@ class WizardTest : public ::testing::Test {
   };
 
   // Runs the wizard with the answer file; keeps the wizard for inspection.
-  // The distribution page is left by "No I will Do it Later" unless the
-  // answers say otherwise.
+  // The distribution page is left by "No I will Do it Later", and the
+  // server pages get answers that pass their checks (kPassingAnswers),
+  // unless the answers say otherwise.
   Result Run(const std::string& answers, const std::string& setupDir = "D:\\") {
     wizard.reset();  // it refers to the previous run's Ui
     log = std::make_unique<ui::EventLog>();
-    ui = std::make_unique<AnswerFileUi>(answers.find("[TabSheet16]") == std::string::npos
-                                            ? answers + "\r\n[TabSheet16]\r\nPress=NoSTF\r\n"
-                                            : answers);
+    std::string all = answers;
+    // The pages a run passes without the test caring take answers that let
+    // it go on, unless the test gives its own.
+    for (const auto& [section, keys] : kPassingAnswers) {
+      if (all.find(section) == std::string::npos) all += "\r\n" + section + "\r\n" + keys;
+    }
+    ui = std::make_unique<AnswerFileUi>(all);
     ui->SetLog(log.get());
     wizard = std::make_unique<TSetupForm>(*ui, *machine, setupDir);
     wizard->windowWaitLimit = windowWaitLimit;
@@ -64,6 +69,14 @@ class WizardTest : public ::testing::Test {
   }
 
   std::string Text(const char* control) { return wizard->Form().At(control).text; }
+
+  inline static const std::vector<std::pair<std::string, std::string>> kPassingAnswers = {
+      {"[TabSheet16]", "Press=NoSTF\r\n"},
+      {"[TabSheet27]",
+       "RegName=Example Ltd\r\nServerName=MAIL1\r\nRegAddress=admin@example.com\r\n"},
+      {"[TabSheet33]", "InternalIP=192.0.2.10\r\n"},
+      {"[TabSheet35]", "RelayIP=192.0.2.25\r\n"},
+  };
 
   testsupport::TestMachine machine;
   // Short, so that a window that never closes costs the test little time.

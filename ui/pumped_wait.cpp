@@ -1,11 +1,11 @@
-#include "setup/pumped_wait.h"
+#include "ui/pumped_wait.h"
 
 #include <algorithm>
 #include <thread>
 
-namespace nimbra::setup {
+namespace nimbra::ui {
 
-bool WaitPumping(ui::Ui& ui, std::chrono::milliseconds limit, const std::function<bool()>& busy) {
+bool WaitPumping(Ui& ui, std::chrono::milliseconds limit, const std::function<bool()>& busy) {
   using Clock = std::chrono::steady_clock;
   // Often enough to notice a closed window at once, seldom enough to leave
   // the processor to the program being waited for.
@@ -20,4 +20,4 @@ bool WaitPumping(ui::Ui& ui, std::chrono::milliseconds limit, const std::functio
   return true;
 }
 
-}  // namespace nimbra::setup
+}  // namespace nimbra::ui

@@ -51,6 +51,7 @@ class WizardTest : public ::testing::Test {
     ui->SetLog(log.get());
     wizard = std::make_unique<TSetupForm>(*ui, *machine, setupDir);
     wizard->windowWaitLimit = windowWaitLimit;
+    if (prepare) prepare(*wizard);
     Result r;
     r.code = RunUnattended(*wizard, *ui, &r.reason);
     for (const auto& line : log->Lines()) {
@@ -81,6 +82,8 @@ class WizardTest : public ::testing::Test {
   testsupport::TestMachine machine;
   // Short, so that a window that never closes costs the test little time.
   std::chrono::milliseconds windowWaitLimit{50};
+  // Called on the wizard before the run starts.
+  std::function<void(TSetupForm&)> prepare;
   std::unique_ptr<ui::EventLog> log;
   std::unique_ptr<AnswerFileUi> ui;
   std::unique_ptr<TSetupForm> wizard;

@@ -1,5 +1,6 @@
 #include "netconfig/comms_writers.h"
 
+#include "core/strings.h"
 #include "netconfig/gateway_report.h"
 #include "platform/files/path.h"
 #include "platform/profile/profile_file.h"
@@ -88,8 +89,12 @@ class WsIni {
     if (!s.KeyServer1.empty()) Put("KeyServer", "Server1", s.KeyServer1);
     if (!s.KeyServer2.empty()) Put("KeyServer", "Server2", s.KeyServer2);
   }
+  // The proxy runs as the NT service when the installer says so or the
+  // wizard is the service installer itself.
   void Service() {
-    if (wizard_.settings.AsService) Put("WORKSTATION", "SERVICE", "NT");
+    if (wizard_.settings.AsService || SameText(wizard_.ProgramName(), "SVCINST.EXE")) {
+      Put("WORKSTATION", "SERVICE", "NT");
+    }
   }
   void AllowEveryone() { Put("ACCESS ALLOWED", "0.0.0.0:0.0.0.0", "ALLOW"); }
 

@@ -126,6 +126,10 @@ TEST_F(WritersTest, KeyServerAndDatabaseWriteOnlyTheirKeys) {
   EXPECT_TRUE(Section("Defaults").empty());
   EXPECT_TRUE(Section("INMAPSERVER").empty());
   EXPECT_EQ(Section("GOODROUTE").size(), 4u);
+  EXPECT_EQ(Section("WORKSTATION").back(), "ZQAUTHTEXT=0");  // no service
+  setup::WizardContext service(*form, ui, *machine, settings, "D:\\", "SVCINST.EXE");
+  EXPECT_TRUE(KeyServerComms(service, sink));
+  EXPECT_EQ(Section("WORKSTATION").back(), "SERVICE=NT");
 
   machine->DeleteFile(std::string(kProgramFolder) + "WS.INI");
   settings.InstallType = 7;  // the manager's full view is not the database's

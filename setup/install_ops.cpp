@@ -176,6 +176,13 @@ bool InstallOps::DeleteFile(std::string_view path) {
   return ok;
 }
 
+bool InstallOps::Rename(std::string_view from, std::string_view to) {
+  const int n = journal_.Begin("RENAME", {std::string(from), std::string(to), FileState(to)});
+  const bool ok = machine_.MoveFile(from, to, true);
+  journal_.Done(n, ok);
+  return ok;
+}
+
 bool InstallOps::MoveAside(std::string_view path) {
   const std::string aside = std::string(path) + ".REMOVE";
   const int n = journal_.Begin("MOVEASIDE", {std::string(path), aside, FileState(aside)});

@@ -77,6 +77,8 @@ class InstallOps {
   bool WriteFile(std::string_view path, std::string_view content);
   // Deletes one file; false when it is missing or cannot be deleted.
   bool DeleteFile(std::string_view path);
+  // Renames a file, replacing one of the new name; false when it fails.
+  bool Rename(std::string_view from, std::string_view to);
   // Renames path to path + ".REMOVE" (an older ".REMOVE" gives way).
   bool MoveAside(std::string_view path);
   // The installer's copy of one file: source_dir + name to dest_dir + name.

@@ -6,11 +6,35 @@
 #include "detect/mailbox_reader.h"
 #include "detect/search_pages.h"
 #include "netconfig/server_pages.h"
+#include "pgp/pgp_page.h"
+#include "pgp/toolkit_library.h"
 #include "platform/processes/library_search.h"
 #include "setup/install_ops.h"
 #include "ui/setup_form.h"
 
 namespace nimbra::setup {
+namespace {
+
+// The PGP page's machine changes, as journaled installation operations.
+class InstallPgpFiles : public pgp::PgpFileOps {
+ public:
+  explicit InstallPgpFiles(TSetupForm& wizard) : wizard_(wizard) {}
+  bool CopyInto(std::string_view sourceDir, std::string_view name,
+                std::string_view destDir) override {
+    return wizard_.Install().CopyInto(sourceDir, name, destDir);
+  }
+  bool Rename(std::string_view from, std::string_view to) override {
+    return wizard_.Install().Rename(from, to);
+  }
+  bool WriteFile(std::string_view path, std::string_view content) override {
+    return wizard_.Install().WriteFile(path, content);
+  }
+
+ private:
+  TSetupForm& wizard_;
+};
+
+}  // namespace
 
 TSetupForm::TSetupForm(ui::Ui& ui, platform::Machine& machine, std::string setupDir,
                        std::string programName)
@@ -42,6 +66,7 @@ keys::TNimbraMGR& TSetupForm::KeyManager() {
 keys::TNimbraMGR& TSetupForm::RenewKeyManager() {
   manager_.reset();
   manager_ = std::make_unique<keys::TNimbraMGR>(machine_, ui_, *libraries_, context_->SetupDir());
+  manager_->pgpKeys = pgpToolkit_.get();
   return *manager_;
 }
 
@@ -49,10 +74,10 @@ keys::TNimbraMGR& TSetupForm::RenewKeyManager() {
 // cursor position adds the byte (x low nibble << 4) | (y low nibble) to the
 // shared sample buffer. The window is disabled for the length of a tick.
 void TSetupForm::StartCursorSampler() {
-  if (!cursorTimer_) cursorTimer_ = ui_.StartTimer(200, [this] { CursorTick(); });
+  if (!cursorTimer_) cursorTimer_ = ui_.StartTimer(200, [this] { Timer1Timer(); });
 }
 
-void TSetupForm::CursorTick() {
+void TSetupForm::Timer1Timer() {
   form_->enabled = false;
   try {
     const ui::Point at = ui_.CursorPos();
@@ -121,6 +146,10 @@ void TSetupForm::RegisterPageHandlers() {
   searchPages_ = detect::RegisterSearchPages(c);
   serverPages_ = netconfig::RegisterServerPages(c);
   detect::RegisterMailboxLibrary(*libraries_, machine_);
+  pgp::RegisterToolkitLibrary(*libraries_, machine_);
+  pgpToolkit_ = std::make_unique<pgp::ToolkitBinding>(*libraries_);
+  pgpFiles_ = std::make_unique<InstallPgpFiles>(*this);
+  pgpPage_ = pgp::RegisterPgpPage(c, *pgpToolkit_, *pgpFiles_);
   mailboxReader_ =
       std::make_unique<detect::LibraryMailboxReader>(searchPages_->Detect(), *libraries_);
   searchPages_->Detect().mailboxes = mailboxReader_.get();

@@ -23,6 +23,11 @@ class MailboxReader;
 namespace nimbra::netconfig {
 class ServerPages;
 }  // namespace nimbra::netconfig
+namespace nimbra::pgp {
+class ToolkitBinding;
+class PgpFileOps;
+class PgpPage;
+}  // namespace nimbra::pgp
 
 namespace nimbra::setup {
 
@@ -57,6 +62,8 @@ class TSetupForm {
   detect::SearchPages& SearchPages() { return *searchPages_; }
   // The server editions' pages, with the limits of their connection tests.
   netconfig::ServerPages& ServerPages() { return *serverPages_; }
+  // The PGP toolkit binding (the key manager makes PGP keys with it).
+  pgp::ToolkitBinding& PgpToolkit() { return *pgpToolkit_; }
   // The key manager component shared by the whole run (created by FormCreate).
   keys::TNimbraMGR& KeyManager();
   // Replaces the key manager component by a fresh one (the installation run
@@ -184,7 +191,8 @@ class TSetupForm {
   void EditionCheck();
   void RightsCheck();
   void StartCursorSampler();
-  void CursorTick();
+  // One tick of the 200 ms cursor timer.
+  void Timer1Timer();
 
   // Page actions of the common pages.
   void LicenceEnter();
@@ -228,12 +236,15 @@ class TSetupForm {
   std::vector<std::unique_ptr<ui::Form>> dialogs_;
   std::unique_ptr<WizardContext> context_;
   std::unique_ptr<platform::LibraryLoader> libraries_;
+  std::unique_ptr<pgp::ToolkitBinding> pgpToolkit_;  // loads through libraries_
   std::unique_ptr<keys::TNimbraMGR> manager_;
   std::unique_ptr<InstallJournal> journal_;
   std::unique_ptr<InstallOps> installOps_;
   std::shared_ptr<detect::SearchPages> searchPages_;
   std::shared_ptr<netconfig::ServerPages> serverPages_;
   std::unique_ptr<detect::MailboxReader> mailboxReader_;  // reads with libraries_
+  std::unique_ptr<pgp::PgpFileOps> pgpFiles_;
+  std::shared_ptr<pgp::PgpPage> pgpPage_;
   int cursorTimer_ = 0;
   int uninstallRounds_ = 0;
   static constexpr int kMaxUninstallRounds = 3;

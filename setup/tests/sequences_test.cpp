@@ -39,7 +39,7 @@ TEST_F(WizardTest, MissingSettingsFileGivesTheStandardSequence) {
 
 TEST_F(WizardTest, ThicketSequenceHasSharedDataAndPgpPages) {
   ScriptType(2);
-  Result r = Run(kDesktopAnswers);
+  Result r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nInstallPgpDrivers=No\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(r.pages, Pages({"1",  "2",  "3",  "4",  "5",  "6",  "6a",  "28", "7",  "8",  "9",
                             "10", "11", "12", "13", "14", "18", "PGP", "15", "16", "17", "19"}));
@@ -247,7 +247,7 @@ TEST_F(WizardTest, KeepingAPreviousInstallationTakesTheUpdateSequence) {
 TEST_F(WizardTest, PerUserPreviousInstallationIsFoundToo) {
   ScriptType(2);
   machine.SetString("HKCU\\Software\\NimbraPost\\Current Version", "Version", "Thicket 4.0");
-  Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n[Answers]\r\nInstallPgpDrivers=No\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "PGP", "15", "16", "17", "19"}));
   EXPECT_EQ(wizard->Settings().PreviousSequence, "03.00.00");

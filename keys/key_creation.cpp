@@ -1,4 +1,5 @@
 #include <array>
+#include <optional>
 
 #include "core/hex.h"
 #include "core/stream.h"
@@ -32,8 +33,9 @@ bool TNimbraMGR::CreateKey(std::uint8_t source, int keyType, const std::string& 
                            std::uint8_t keyClass, const std::string& ownerName,
                            const std::string& group, const std::string& entityName) {
   (void)ownerName;  // the label is made from the entity name
-  // Making PGP keys needs the PGP toolkit, which this installation lacks.
-  if (keyType < kVrxStrong || keyType > kDsaSigning) return false;
+  if (keyType < kVrxStrong || keyType > kPgpPrivate) return false;
+  // PGP keys are made by the PGP toolkit, and only once its library is loaded.
+  if (keyType == kPgpPrivate && (pgpKeys == nullptr || !pgpKeys->Available())) return false;
   try {
     engine::TVRXCrypto engine;
     MemoryStream publicPart, privatePart;
@@ -42,7 +44,26 @@ bool TNimbraMGR::CreateKey(std::uint8_t source, int keyType, const std::string& 
     std::string keyId, label, containerType;
     dsaPublicText.clear();
     dsaPrivateText.clear();
-    if (keyType != kDsaSigning) {
+    if (keyType == kPgpPrivate) {
+      // The pass phrase protecting the toolkit's secret key is kept as both
+      // blocks of the record.
+      const std::string passPhrase = HexUpper(random.Bytes().subspan(0, 11));
+      const std::string userId =
+          entityName + " <" + (addresses.empty() ? std::string() : addresses.front()) + ">";
+      const std::optional<std::string> made = pgpKeys->MakeKeyPair(userId, passPhrase, 365);
+      // Without a key there is nothing to store: no record with an empty KEY_ID.
+      if (!made || made->empty()) {
+        currentKey.Clear();
+        createdPublicKey1.clear();
+        createdPublicKey2.clear();
+        return false;
+      }
+      keyId = *made;
+      label = entityName + "/PGP-" + keyId + ":" + className;
+      containerType = "PGP";
+      WriteText(publicPart, passPhrase);
+      WriteText(privatePart, passPhrase);
+    } else if (keyType != kDsaSigning) {
       engine.SetGeneratorSizes(keyType == kVrxStrong ? 28 : 44);
       engine.SetTableDirectory(tableDirectory);
       engine.SetGranularity(engine::gBit);
@@ -107,8 +128,9 @@ bool TNimbraMGR::CreateKey(std::uint8_t source, int keyType, const std::string& 
       if (!db.PublicKeyLetters(currentKey, createdPublicKey1, createdPublicKey2))
         throw EKeysError("the new key does not read back");
     }
-    ImportPublicKey(label, group, containerType, aliases, version, expiry, keyId, createdPublicKey2,
-                    createdPublicKey1);
+    if (keyType != kPgpPrivate)
+      ImportPublicKey(label, group, containerType, aliases, version, expiry, keyId,
+                      createdPublicKey2, createdPublicKey1);
     return true;
   } catch (const std::exception&) {
     return false;

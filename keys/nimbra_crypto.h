@@ -12,6 +12,7 @@
 #include "keys/key_record.h"
 #include "keys/letters.h"
 #include "keys/logon_session.h"
+#include "keys/pgp_key_maker.h"
 #include "keys/policy_store.h"
 
 namespace nimbra::platform {
@@ -234,6 +235,9 @@ class TNimbraMGR : public TNimbraCrypto {
                  const std::string& entityName);
   std::string createdPublicKey1;
   std::string createdPublicKey2;
+  // The PGP toolkit that makes type 3 keys; without one (or while its
+  // library is not loaded) CreateKey of type 3 makes nothing and fails.
+  PgpKeyMaker* pgpKeys = nullptr;
 
   // ---- key files of the older generation ----
   // The plain letter texts of a block protected under the old password;

@@ -3,6 +3,8 @@
 #include "keys/tests/crypto_fixture.h"
 #include "pgp/tests/pgp_fixture.h"
 #include "pgp/toolkit_binding.h"
+#include "pgp/toolkit_prefs.h"
+#include "setup/tests/wizard_fixture.h"
 #include "setup/tsetup_form.h"
 
 namespace nimbra::setup {
@@ -75,6 +77,26 @@ TEST_F(PgpKeyTest, NoPgpKeyWithoutTheToolkitOrWhenItFails) {
   keys::TKeysDB db;
   ASSERT_TRUE(manager.OpenOwnKeys(db));
   EXPECT_TRUE(db.KeyIds(0).empty());
+}
+
+using testing::WizardTest;
+
+TEST_F(WizardTest, AnUnattendedProfessionalRunSetsThePgpPreferences) {
+  ScriptType(2);
+  machine.PutFile("D:\\PGPsdk.dl_", "library");
+  Result r = Run(std::string(testing::kDesktopAnswers) +
+                 "[TabSheetPGP]\r\nAddPGP=1\r\n[Answers]\r\nInstallPgpDrivers=Yes\r\n");
+  EXPECT_EQ(r.code, 0) << r.reason;
+  EXPECT_TRUE(wizard->Settings().PgpPreferencesSet);
+  const std::string data = Text("DataLocation");
+  const std::string prefs = machine.ReadFile(pgp::ToolkitPrefs::FilePath(*machine));
+  EXPECT_NE(prefs.find("PublicKeyRing=" + data + "pubring.pkr\r\n"), std::string::npos) << prefs;
+  EXPECT_NE(prefs.find("PrivateKeyRing=" + data + "secring.pkr\r\n"), std::string::npos);
+  EXPECT_TRUE(machine->FileExists(Text("SoftwareLocation") + "randseed.bin"));
+  bool journaled = false;
+  for (const std::string& line : r.log)
+    if (line.find("INSTALL B") == 0 && line.find("RENAME") != std::string::npos) journaled = true;
+  EXPECT_TRUE(journaled);
 }
 
 }  // namespace

@@ -73,6 +73,9 @@ class TSetupForm {
   // Key creation of the installation run: the desktop user's keys, and one
   // key per user of the server editions' accounts grid.
   void CreateBaseKey();
+  // The 200 ms cursor timer, started with the wizard, and one tick of it.
+  void StartCursorSampler();
+  void Timer1Timer();
   void CreateUserKey(const std::string& userName, const std::string& addresses);
   // Imports the certification keys ("NBKeys.NBK" of the installer's folder)
   // when the key manager can log on as the new user (boxes UserName and
@@ -190,9 +193,6 @@ class TSetupForm {
   void RetitlePage(std::string_view page, std::string_view box, const std::string& title);
   void EditionCheck();
   void RightsCheck();
-  void StartCursorSampler();
-  // One tick of the 200 ms cursor timer.
-  void Timer1Timer();
 
   // Page actions of the common pages.
   void LicenceEnter();

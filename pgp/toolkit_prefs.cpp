@@ -28,8 +28,9 @@ ToolkitPrefs ToolkitPrefs::Parse(std::string_view text) {
   const platform::ProfileText ini(text);
   ToolkitPrefs prefs;
   for (std::uint32_t pref : {kPrefPublicKeyRing, kPrefPrivateKeyRing, kPrefRandomSeedFile}) {
-    std::string value = ini.ReadString(kSection, FileKey(pref), "");
-    if (!value.empty()) prefs.files_[pref] = std::move(value);
+    // As written (blanks around it trimmed): the paths are saved unquoted.
+    const auto value = ini.ReadRaw(kSection, FileKey(pref));
+    if (value && !value->empty()) prefs.files_[pref] = *value;
   }
   if (const auto data = ini.ReadRaw(kSection, "Data")) {
     try {

@@ -2,10 +2,10 @@
 
 // OpenPGP key pairs in the toolkit's key rings, made with RNP. A key pair is
 // an EdDSA (Ed25519) primary key for certifying and signing with an ECDH
-// (Curve25519) subkey for encryption: both are made in milliseconds (an RSA
-// pair of comparable strength takes seconds) and every current OpenPGP
-// implementation reads them. Both secret keys are protected under the pass
-// phrase.
+// (Curve25519) subkey for encryption: quick and steady to make (an RSA pair
+// takes longer and varies with the search for its primes, bench/pgp_key_pair),
+// and every current OpenPGP implementation reads them. Both secret keys are
+// protected under the pass phrase.
 
 #include <cstdint>
 #include <stdexcept>

@@ -106,12 +106,6 @@ void TSetupForm::CompletionEnter() {
   for (const char* button : {"ExitSetup", "Next", "Prev"}) form_->At(button).enabled = false;
 }
 
-void TSetupForm::FinishClick() {
-  RegServer();
-  if (onFinish) onFinish();
-  ui_.EndProcess(ui::kExitFinished, "Finish");
-}
-
 namespace {
 
 struct ServerType {

@@ -78,6 +78,13 @@ void TSetupForm::CreateUserKey(const std::string& userName, const std::string& a
                          userName);
 }
 
+void TSetupForm::CreatePreviousUserPgpKey() {
+  const std::string user = form_->At("UserName").text;
+  KeyManager().CreateKey(
+      0, keys::TNimbraMGR::kPgpPrivate, ExpiryText(machine_, settings_.KeyValidityDays), "Default",
+      {form_->At("PrimeEmail").text}, 1, user, form_->At("GroupName").text, user);
+}
+
 void TSetupForm::SaveAuths() {
   try {
     keys::LogonRecord user{form_->At("UserName").text, form_->At("NewPass").text, std::nullopt};

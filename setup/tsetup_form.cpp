@@ -45,6 +45,7 @@ TSetupForm::TSetupForm(ui::Ui& ui, platform::Machine& machine, std::string setup
   dialogs_.push_back(ui::MakePrepForm());
   dialogs_.push_back(ui::MakeTestInstallForm());
   dialogs_.push_back(ui::MakeBackDropForm());
+  dialogs_.push_back(ui::MakeOldLogonForm());
   context_ = std::make_unique<WizardContext>(*form_, ui_, machine_, settings_, std::move(setupDir),
                                              std::move(programName));
   libraries_ = std::make_unique<platform::LibraryLoader>(
@@ -170,14 +171,8 @@ void TSetupForm::RegisterPageHandlers() {
   c.SetPageHandlers("TabSheet19", {[this] { CompletionEnter(); }, nullptr});
   c.SetPageHandlers("TabSheet16", {[this] { TabSheet16Enter(); }, nullptr});
   c.SetPageHandlers("TabSheetOverWrite", {[this] { MigrationEnter(); }, nullptr});
-  c.SetPageHandlers("TabSheet15", {[this] {
-                                     if (onDesktopRun) onDesktopRun();
-                                   },
-                                   nullptr});
-  c.SetPageHandlers("TabSheet26", {[this] {
-                                     if (onServerRun) onServerRun();
-                                   },
-                                   nullptr});
+  c.SetPageHandlers("TabSheet15", {[this] { DesktopRun(); }, nullptr});
+  c.SetPageHandlers("TabSheet26", {[this] { ServerRun(); }, nullptr});
 }
 
 }  // namespace nimbra::setup

@@ -168,12 +168,34 @@ class TSetupForm {
   std::vector<std::string> InstallSummary();
   std::vector<std::string> DatabaseSummary();
 
-  // Steps that later work fills in: the desktop and server installation runs
-  // (entry of TabSheet15 and TabSheet26) and the work of the Finish button
-  // before the process ends.
-  std::function<void()> onDesktopRun;
-  std::function<void()> onServerRun;
-  std::function<void()> onFinish;
+  // The installation runs: the desktop run (entry of TabSheet15) and the
+  // server run (entry of TabSheet26), each in its fixed order of steps.
+  void DesktopRun();
+  void ServerRun();
+  // Stops the product's proxy, service and mail queue before files are
+  // copied; warns when the queue stays up and goes on.
+  void StopProduct(bool serverRun);
+  // The service flavour: the setup program "SVCINST.EXE", or AsService.
+  bool ServiceFlavour() const;
+  // The import of the older generation's keys (the desktop run, after "Use
+  // information from the previous version" with only an older generation).
+  void Migrate();
+  // The older logon box with its directory: asks for the folder when it
+  // holds no "SAB.INI", lists the users; Cancel when there are none.
+  ui::ModalResult ShowOldLogon(const std::string& directory);
+
+  // The bounded waits of stopping and starting the product.
+  struct StopLimits {
+    std::chrono::milliseconds service = std::chrono::seconds(20);
+    int desktopQuitAttempts = 8;
+    std::chrono::milliseconds desktopQuitInterval = std::chrono::seconds(1);
+    std::chrono::milliseconds serverWindow = std::chrono::seconds(15);
+    std::chrono::milliseconds serviceStartDelay = std::chrono::seconds(15);
+  };
+  StopLimits stopLimits;
+  // Log-on attempts as the user of a kept installation; 0: until it succeeds
+  // (a person), the unattended run sets a limit.
+  int logonAttemptLimit = 0;
 
   // How long the wizard waits for a window of another program to close (the
   // older generation's uninstaller) before it goes on.
@@ -210,6 +232,15 @@ class TSetupForm {
   void PasswordExit();
   void CompletionEnter();
   void FinishClick();
+  void RunPostInstall(const std::string& program, bool wait);
+  // Steps of the installation runs.
+  void SelectProgress(const char* list, int item);
+  void TickProgress(const char* list, int item);
+  void UseFixedPassPhraseWhenEmpty();
+  void WriteWorkstationKeys();
+  void LogonPreviousUser();
+  void CreatePreviousUserPgpKey();
+  bool QuitProductWindow(const std::string& title, bool serverRun);
   void ServerTypeClick(std::string_view button);
   void ServerTypePoint(std::string_view button);
   void MigrationEnter();

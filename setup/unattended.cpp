@@ -17,6 +17,8 @@ constexpr int kMaxMouseMoves = 100000;
 // A page met this often again has sent the run round in a circle (a check
 // that jumps back to an earlier page with the same answers).
 constexpr int kMaxVisits = 20;
+// The answer file holds one logon answer: trying it more often changes nothing.
+constexpr int kMaxLogonAttempts = 3;
 
 // A mistyped setup folder is the administrator's error, not a setup folder
 // without settings: the run stops before the first page.
@@ -143,6 +145,7 @@ int RunUnattended(TSetupForm& wizard, AnswerFileUi& ui, std::string* reason) {
   try {
     CheckSetupFolder(wizard, ui);
     CheckAnswerFile(wizard, ui);
+    wizard.logonAttemptLimit = kMaxLogonAttempts;
     wizard.FormCreate();
     code = Walk(wizard, ui, why);
   } catch (const ui::ProcessEnd& end) {

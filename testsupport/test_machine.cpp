@@ -52,6 +52,20 @@ fs::path TestMachine::AddDrive(char letter, DriveType type, std::string_view lab
   return dir;
 }
 
+void TestMachine::SaveState(const fs::path& to) const {
+  fs::copy(Root(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+void TestMachine::RestoreState(const fs::path& from) {
+  const fs::path root = Root();
+  for (const auto& entry : fs::directory_iterator(root)) fs::remove_all(entry.path());
+  for (const auto& entry : fs::directory_iterator(from)) {
+    fs::copy(entry.path(), root / entry.path().filename(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+  machine_ = Machine::Open(root);
+}
+
 void TestMachine::PutDirectory(std::string_view windows_path) {
   if (!machine_.ForceDirectories(windows_path)) {
     throw MachineError("Cannot create folder " + std::string(windows_path));

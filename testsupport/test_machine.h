@@ -47,6 +47,14 @@ class TestMachine {
   // Reads a file back; FileError when missing.
   std::string ReadFile(std::string_view windows_path) const;
 
+  // Copies the machine's folder (files and saved registry) to `to`, which
+  // must not exist yet.
+  void SaveState(const std::filesystem::path& to) const;
+  // Brings the machine's folder back to a state saved by SaveState and
+  // reopens the machine from it: what was changed since, on disk or only in
+  // memory, is gone.
+  void RestoreState(const std::filesystem::path& from);
+
   // Registry values under a full key name ("HKLM\...", "HKEY_CURRENT_USER\...",
   // "HKCR\..."), creating the key. Written to the registry files at once.
   void SetString(std::string_view key, std::string_view name, std::string_view value);

@@ -25,6 +25,7 @@ TEST_F(WizardTest, AnswerValuesAreKeptExactly) {
   EXPECT_EQ(Text("GroupName"), "'Quoted'");
 
   // Words that steer the run (buttons, answers, switches) ignore the blanks.
+  UndoRun();
   r = Run(std::string(kDesktopAnswers) +
           "[TabSheet18]\r\nQuickroute= 0 \r\n[TabSheet19]\r\nPress= Finish \r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
@@ -37,6 +38,7 @@ TEST_F(WizardTest, OrganisationHoldsWhatItsBoxHolds) {
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(Text("GroupName"), std::string(20, 'o'));
 
+  UndoRun();
   r = Run(std::string(kDesktopAnswers) + "GroupName=" + std::string(21, 'o') + "\r\n");
   EXPECT_EQ(r.code, kExitBadAnswers);
   EXPECT_NE(r.reason.find("GroupName holds at most 20 characters"), std::string::npos) << r.reason;
@@ -57,11 +59,13 @@ TEST_F(WizardTest, DefaultPressesOnlyAButtonTheQuestionHas) {
   EXPECT_TRUE(Logged(r, "QUESTION " + join + "(Default=OK is none of its buttons)"));
 
   // No is, and the log says where the answer came from.
+  UndoRun();
   r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nDefault=No\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_TRUE(Logged(r, "QUESTION " + join + "No (by Default=)"));
 
   // A question's own answer may still say OK for Yes.
+  UndoRun();
   r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nJoinExistingDatabase=OK\r\nDefault=No\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_TRUE(wizard->Settings().JoinExistingDatabase);
@@ -77,10 +81,12 @@ TEST_F(WizardTest, DefaultCancelsInputBoxesButFillsNoneIn) {
   EXPECT_EQ(r.code, ui::kExitUnanswered);
   EXPECT_TRUE(wizard->Form().At("EmailAddrs").items.empty());
 
+  UndoRun();
   r = Run(add + "[Answers]\r\nDefault=Cancel\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_TRUE(Logged(r, "QUESTION AddEmailAddress Enter an Email Address -> Cancel (by Default=)"));
 
+  UndoRun();
   r = Run(add + "[Answers]\r\nAddEmailAddress= al@example.com\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(wizard->Form().At("EmailAddrs").items.at(0).text, " al@example.com");

@@ -16,6 +16,7 @@ TEST_F(WizardTest, DistributionPageIsLeftOnlyByItsButtons) {
   EXPECT_FALSE(wizard->Form().At("Prev").enabled);
   EXPECT_FALSE(wizard->Form().At("ExitSetup").enabled);
 
+  UndoRun();
   r = Run(kDesktopAnswers);  // the fixture answers NoSTF
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_FALSE(wizard->Settings().Distribute);

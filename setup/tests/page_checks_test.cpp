@@ -175,9 +175,10 @@ TEST_F(WizardTest, EditionCheckStopsIncompatibleUpgrades) {
             0u);
 
   machine.SetString(key, "Version", "NimbraPost Bramble 4.0");
-  r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  r = Run(std::string(kDesktopAnswers) + "[TabSheetOverWrite]\r\nPress=NewInstall\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
 
+  UndoRun();
   ScriptType(4);
   machine.SetString(key, "Version", "NimbraPost network");  // case counts
   r = Run("");
@@ -250,6 +251,7 @@ TEST_F(WizardTest, ProgramLocationIsNormalisedAndTheDataLocationFollowsItsDrive)
 
 TEST_F(WizardTest, BrowseTakesTheChosenFilesFolder) {
   ScriptType(1);
+  machine.AddDrive('E', platform::DriveType::Fixed, "DATA");
   Result r = Run(std::string(kDesktopAnswers) +
                  "[TabSheet5]\r\nPress=SoftwareBrowse,Next\r\n"
                  "[TabSheet6]\r\nPress=DataBrowse,Next\r\n"

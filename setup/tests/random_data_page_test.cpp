@@ -101,6 +101,7 @@ TEST_F(WizardTest, UnattendedRunTakesSamplesFromTheAnswerFileOrTheSystem) {
   EXPECT_NE(std::find(r.log.begin(), r.log.end(), "RANDOM mouse samples from the answer file"),
             r.log.end());
 
+  UndoRun();
   Result os = Run(kDesktopAnswers);
   ASSERT_EQ(os.code, 0) << os.reason;
   EXPECT_EQ(wizard->Context().mouseSamples.size(), 100u);

@@ -55,7 +55,10 @@ TEST_F(SearchPagesTest, DrivesAndAccountsAreChosenByTheAnswerFile) {
   // The network drive alone (named by its root), and one account of the
   // list: the search appends the network drive's account, and the summary
   // holds only the chosen one.
+  // (over the installation the first run made: new keys again)
   r = Run(std::string(kDesktopAnswers) +
+          "[TabSheetOverWrite]\r\nPress=NewInstall\r\n"
+          "[Answers]\r\nJoinExistingDatabase=No\r\nOverwriteDataFiles=Yes\r\n"
           "[TabSheet28]\r\nDriveCheck=n:\\\r\n"
           "[TabSheet8]\r\nSoftwareList=\"Eudora (Al)\"\r\n");
   ASSERT_EQ(r.code, 0) << r.reason;
@@ -69,7 +72,11 @@ TEST_F(SearchPagesTest, DrivesAndAccountsAreChosenByTheAnswerFile) {
   EXPECT_FALSE(Has(lines, "Eudora (Jo)"));
 
   // A third run finds nothing new.
-  r = Run(std::string(kDesktopAnswers) + "[TabSheet28]\r\nDriveCheck=*\r\n");
+  // (over the installation the first run made: new keys again)
+  r = Run(std::string(kDesktopAnswers) +
+          "[TabSheetOverWrite]\r\nPress=NewInstall\r\n"
+          "[Answers]\r\nJoinExistingDatabase=No\r\nOverwriteDataFiles=Yes\r\n" +
+          "[TabSheet28]\r\nDriveCheck=*\r\n");
   ASSERT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(wizard->Form().At("SoftwareList").items.size(), 3u);
 }

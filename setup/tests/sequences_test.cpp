@@ -15,6 +15,7 @@ const std::vector<std::string> kStandard =
 
 TEST_F(WizardTest, StandardSequenceRunsToFinishForTypesZeroAndOne) {
   for (int type : {0, 1}) {
+    UndoRun();
     ScriptType(type);
     Result r = Run(kDesktopAnswers);
     EXPECT_EQ(r.code, 0) << r.reason;
@@ -89,6 +90,7 @@ TEST_F(WizardTest, CanopyServerTypeChoiceBuildsTheMatchingSequence) {
        true},
   };
   for (const Case& c : cases) {
+    UndoRun();
     ScriptType(4);
     Result r = Run(std::string(kDesktopAnswers) + "[TabSheet31]\r\nPress=" + c.press + "\r\n");
     EXPECT_EQ(r.code, 0) << c.press << ": " << r.reason;
@@ -114,6 +116,7 @@ TEST_F(WizardTest, WorkstationSequenceTakesTheSharedDatabaseLocation) {
 
 TEST_F(WizardTest, OrvantaServerAndWorkstationSequences) {
   for (int type : {6, 7}) {
+    UndoRun();
     ScriptType(type);
     Result r =
         Run("[TabSheet6]\r\nDataLocation=C:\\Orvanta\\Data\r\n"
@@ -128,12 +131,14 @@ TEST_F(WizardTest, OrvantaServerAndWorkstationSequences) {
     EXPECT_FALSE(wizard->Form().At("PassWarning").visible);
     EXPECT_EQ(Text("ThankYou"), "Thank you for Installing Orvanta");
   }
+  UndoRun();
   ScriptType(8);
   Result r = Run("");
   EXPECT_EQ(r.code, 0) << r.reason;
   EXPECT_EQ(r.pages, Pages({"Orva", "2", "4", "5", "6", "28", "7", "8", "18", "14", "15", "19"}));
   EXPECT_EQ(wizard->Form().caption, "Orvanta Workstation Install");
   // The builder's locations, before any page is left.
+  UndoRun();
   r = Run("[TabSheetOrva]\r\nPress=ExitSetup\r\n[Answers]\r\nExitSetup=OK\r\n");
   EXPECT_EQ(r.code, ui::kExitUserExit);
   EXPECT_EQ(Text("DataLocation"), "C:\\Program Files\\Orvanta\\Data\\");
@@ -194,7 +199,9 @@ TEST_F(WizardTest, JoiningAnExistingDatabaseSwitchesToTheClientSequence) {
   EXPECT_EQ(Text("SharedDataLocation"), "C:\\Program Files\\NimbraPost\\LocalData\\");
 
   // Answering No keeps the standard sequence.
-  r = Run(std::string(kDesktopAnswers) + "[Answers]\r\nJoinExistingDatabase=No\r\n");
+  UndoRun();
+  r = Run(std::string(kDesktopAnswers) +
+          "[Answers]\r\nJoinExistingDatabase=No\r\nOverwriteDataFiles=Yes\r\n");
   EXPECT_EQ(r.pages, kStandard);
   EXPECT_FALSE(wizard->Settings().JoinExistingDatabase);
 }
@@ -222,21 +229,26 @@ TEST_F(WizardTest, WorkstationNeverAsksToJoin) {
 
 TEST_F(WizardTest, KeepingAPreviousInstallationTakesTheUpdateSequence) {
   ScriptType(1);
-  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "Version",
-                    "NimbraPost Bramble 4.0");
-  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "InstallDir", "C:\\NP\\");
-  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "DataDir", "C:\\NP\\Data\\");
-  machine.SetString("HKLM\\Software\\NimbraPost\\Current Version", "GroupName", "NP");
-  Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n");
+  Result r = Run(kDesktopAnswers);
+  ASSERT_EQ(r.code, 0) << r.reason;
+  const std::string user = Text("UserName");
+  // Over the installation just made: the update sequence, the logon as its
+  // user, and straight to the completion page.
+  r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n[TLogonForm]\r\nUsers=" + user +
+          "\r\nPassword=secret\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
-  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "15", "16", "17", "19"}));
+  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "15", "19"}));
   const auto& summary = wizard->Form().At("InstallSet").items;
   ASSERT_GE(summary.size(), 5u);
-  EXPECT_EQ(summary[4].text, "Updating From = NimbraPost Bramble 4.0");
+  EXPECT_EQ(summary[4].text, "Updating From = 4.1");
   EXPECT_FALSE(wizard->Settings().CreateNewKeys);
+  EXPECT_EQ(Text("UserName"), user);
 
   // "Create new keys" continues with the page after the licence page.
-  r = Run(std::string(kDesktopAnswers) + "[TabSheetOverWrite]\r\nPress=NewInstall\r\n");
+  UndoRun();
+  r = Run(std::string(kDesktopAnswers) +
+          "[TabSheetOverWrite]\r\nPress=NewInstall\r\n"
+          "[Answers]\r\nJoinExistingDatabase=No\r\nOverwriteDataFiles=Yes\r\n");
   EXPECT_EQ(r.code, 0) << r.reason;
   auto expected = kStandard;
   expected.insert(expected.begin() + 2, "TabSheetOverWrite");
@@ -248,8 +260,10 @@ TEST_F(WizardTest, PerUserPreviousInstallationIsFoundToo) {
   ScriptType(2);
   machine.SetString("HKCU\\Software\\NimbraPost\\Current Version", "Version", "Thicket 4.0");
   Result r = Run("[TabSheetOverWrite]\r\nPress=OkMigrate\r\n[Answers]\r\nInstallPgpDrivers=No\r\n");
-  EXPECT_EQ(r.code, 0) << r.reason;
-  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "PGP", "15", "16", "17", "19"}));
+  // Found and kept; its user cannot log on, as no key database was left.
+  EXPECT_EQ(r.code, ui::kExitStopped) << r.reason;
+  EXPECT_NE(r.reason.find("could not log on"), std::string::npos) << r.reason;
+  EXPECT_EQ(r.pages, Pages({"1", "2", "OverWrite", "14", "18", "PGP", "15"}));
   EXPECT_EQ(wizard->Settings().PreviousSequence, "03.00.00");
 }
 
@@ -271,7 +285,8 @@ TEST_F(WizardTest, AddressPageSendsBackToThePageBeforeItInTheSequenceInUse) {
   machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "Version", "2.1");
   machine.SetString("HKCU\\Software\\VRX\\NimbraPost\\Version", "InstallDir", "C:\\VRX\\");
   const std::string older =
-      "[Answers]\r\nOldVersionDetected=Ignore\r\n[TabSheetOverWrite]\r\nPress=OkMigrate\r\n"
+      "[Answers]\r\nOldVersionDetected=Ignore\r\nOldVersionFolderDialog=Cancel\r\n"
+      "[TabSheetOverWrite]\r\nPress=OkMigrate\r\n"
       "[TabSheet12]\r\nNewPass=pw\r\nConfirmPass=pw\r\n";
   // Without a default address the older generation's sequence goes back to
   // its software page, which is the page before the address page there.

@@ -170,6 +170,7 @@ TEST_F(ServerEditionsTest, KeyServerAndClientDatabaseReachTheirInstallationPages
   EXPECT_EQ(Section("ACCESS ALLOWED"), (Lines{"0.0.0.0:0.0.0.0=ALLOW"}));
   EXPECT_TRUE(Section("INMAPSERVER").empty());
 
+  UndoRun();
   r = Run(Common("ClientDatabase") + "[TabSheet21]\r\nWSFilesLocation=C:\\WS\\\r\n");
   ASSERT_EQ(r.code, 0) << r.reason;
   EXPECT_TRUE(Reached(r, "TabSheet15"));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "setup/answer_ui.h"
 #include "setup/tsetup_form.h"
 #include "setup/unattended.h"
+#include "testsupport/temp_folder.h"
 #include "testsupport/test_machine.h"
 #include "ui/event_log.h"
 
@@ -21,9 +23,12 @@ class WizardTest : public ::testing::Test {
   WizardTest() { machine.AddDrive('D', platform::DriveType::CdRom, "NIMBRA40"); }
 
   void Script(const std::string& text) { machine.PutFile("D:\\Script.txt", text); }
+  // An installer of the type whose one program file is the product, which
+  // Finish starts.
   void ScriptType(int runType) {
     Script("[PRODUCT]\r\nInstaller=NimbraPost Test\r\nRelease=4.1\r\nRunType=" +
-           std::to_string(runType) + "\r\n");
+           std::to_string(runType) + "\r\nSTART COPY\r\nNimbra.exe\r\nSTOP COPY\r\n");
+    machine.PutFile("D:\\Nimbra.exe", "product");
   }
 
   struct Result {
@@ -38,8 +43,12 @@ class WizardTest : public ::testing::Test {
   // The distribution page is left by "No I will Do it Later", and the
   // server pages get answers that pass their checks (kPassingAnswers),
   // unless the answers say otherwise.
+  // The machine as it was before the run is kept for UndoRun.
   Result Run(const std::string& answers, const std::string& setupDir = "D:\\") {
     wizard.reset();  // it refers to the previous run's Ui
+    if (!beforeRun) beforeRun = std::make_unique<testsupport::TempFolder>("nimbra-before-run");
+    std::filesystem::remove_all(beforeRun->Path() / "machine");
+    machine.SaveState(beforeRun->Path() / "machine");
     log = std::make_unique<ui::EventLog>();
     std::string all = answers;
     // The pages a run passes without the test caring take answers that let
@@ -54,12 +63,21 @@ class WizardTest : public ::testing::Test {
     if (prepare) prepare(*wizard);
     Result r;
     r.code = RunUnattended(*wizard, *ui, &r.reason);
+    // As the program does: a finished run commits its registry changes.
+    if (r.code == ui::kExitFinished) machine->Save();
     for (const auto& line : log->Lines()) {
       if (line.rfind("PAGE ", 0) == 0) r.pages.push_back(line.substr(5));
     }
     r.messages = ui->Messages();
     r.log = log->Lines();
     return r;
+  }
+
+  // Takes back what the last run installed: the machine as it was before it.
+  void UndoRun() {
+    if (!beforeRun) return;
+    wizard.reset();
+    machine.RestoreState(beforeRun->Path() / "machine");
   }
 
   // The pages of a sequence, by their short numbers ("1", "6a", "Orva", ...).
@@ -80,6 +98,7 @@ class WizardTest : public ::testing::Test {
   };
 
   testsupport::TestMachine machine;
+  std::unique_ptr<testsupport::TempFolder> beforeRun;
   // Short, so that a window that never closes costs the test little time.
   std::chrono::milliseconds windowWaitLimit{50};
   // Called on the wizard before the run starts.

@@ -21,7 +21,8 @@ void TSetupForm::RunPostInstall(const std::string& program, bool wait) {
   platform::Processes processes(machine_, context_->SetupDir());
   const std::string path =
       platform::WithTrailingBackslash(form_->At("SoftwareLocation").text) + program;
-  bool started = processes.CreateProcess("", path, platform::ShowWindow::ShowNormal, wait).Started();
+  bool started =
+      processes.CreateProcess("", path, platform::ShowWindow::ShowNormal, wait).Started();
   if (!started && wait) started = processes.WinExec(path, platform::ShowWindow::ShowNormal) > 31;
   ui_.LogLine("RUN " + path + (wait ? " (waited for)" : "") + " -> " +
               (started ? "started" : "not started"));
@@ -44,8 +45,7 @@ void TSetupForm::FinishClick() {
       platform::ServiceManager services(machine_);
       platform::InstallNetCommand(processes, services);
       const std::string command = std::string("NET START \"") + kServiceDisplayName + "\"";
-      const auto result =
-          processes.CreateProcess("", command, platform::ShowWindow::Hide, false);
+      const auto result = processes.CreateProcess("", command, platform::ShowWindow::Hide, false);
       ui_.LogLine("RUN " + command + " -> " + (result.Started() ? "started" : "not started"));
     } else {
       const std::string product = ShortProgramLocation() + "Nimbra.exe";

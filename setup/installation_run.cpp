@@ -39,9 +39,10 @@ void TSetupForm::SelectProgress(const char* list, int item) {
 }
 
 void TSetupForm::TickProgress(const char* list, int item) {
-  ui::Control& progress = form_->At(list);
-  progress.items.at(static_cast<std::size_t>(item)).checked = true;
-  ui_.LogLine("PROGRESS " + progress.items[static_cast<std::size_t>(item)].text);
+  ui::ListItem& entry = form_->At(list).items.at(static_cast<std::size_t>(item));
+  if (entry.checked) return;
+  entry.checked = true;
+  ui_.LogLine("PROGRESS " + entry.text);
 }
 
 void TSetupForm::UseFixedPassPhraseWhenEmpty() {

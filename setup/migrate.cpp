@@ -55,8 +55,8 @@ void TSetupForm::Migrate() {
   keys::TNimbraMGR& manager = RenewKeyManager();
   keys::LogonRecord user{form_->At("UserName").text, form_->At("NewPass").text, std::nullopt};
   if (!manager.Logon(user) || result != ui::ModalResult::Ok) return;
-  const std::string chosen = box.At("Users").Selected().empty() ? box.At("Users").text
-                                                                 : box.At("Users").Selected();
+  const std::string chosen =
+      box.At("Users").Selected().empty() ? box.At("Users").text : box.At("Users").Selected();
   const std::string userDir = box.At("Directory").text + "users\\" + chosen + "\\";
   const std::string password = box.At("Password").text;
   manager.ImportOldOwnKeys(userDir + "mykeys.ini", password);

@@ -1,9 +1,13 @@
 // The bundled demo machine: a Windows NT computer with the installer on a
-// CD-ROM in drive D and five e-mail programs set up for one user: Outlook
-// Express and Netscape Navigator in the registry, Eudora (with a second
-// personality), Netscape Communicator and Turnpike in files, and a Calypso
-// mailbox.
+// CD-ROM in drive D and e-mail programs of three kinds set up for one user:
+// in the registry (Outlook Express, Netscape Navigator), in settings files
+// (Eudora with a second personality, Netscape Communicator, Turnpike) and in
+// a mailbox (Calypso). The installer's script uses every kind of copy block;
+// its files are small stand-ins, with a licence text and the wizard's
+// artwork. An older copy of the product is running, so that the
+// installation stops it first.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -13,6 +17,9 @@
 #include "detect/mailbox_install.h"
 #include "platform/files/path.h"
 #include "platform/machine.h"
+#include "platform/processes/library_search.h"
+#include "platform/processes/running_programs.h"
+#include "platform/processes/window.h"
 #include "platform/registry/registry.h"
 
 namespace nimbra::machine_tool {
@@ -56,6 +63,12 @@ constexpr const char* kScript =
     "NimbraDesktop.exe\r\n"
     "Help.hlp\r\n"
     "STOP COPY\r\n"
+    "NET START COPY\r\n"
+    "WsSetup.exe\r\n"
+    "NET STOP COPY\r\n"
+    "WIN START COPY\r\n"
+    "NimbraPost.ini\r\n"
+    "WIN STOP COPY\r\n"
     "SYS START COPY\r\n"
     "NimbraContextMenu.dll\r\n"
     "SYS STOP COPY\r\n"
@@ -110,6 +123,45 @@ constexpr const char* kTurnpikeUser =
     "[DESKMAIL Mailbox]\r\n"
     "UserName=Jo Example\r\n"
     "ReplyTo=Jo Example <jo@example.org>\r\n";
+
+// A tiny 24-bit Windows bitmap of one colour, as the wizard's artwork.
+std::string Bitmap(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  const int rowBytes = (width * 3 + 3) / 4 * 4;
+  const std::uint32_t pixels = static_cast<std::uint32_t>(rowBytes * height);
+  std::string out;
+  auto u16 = [&](std::uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  out += "BM";
+  u32(54 + pixels);
+  u32(0);
+  u32(54);
+  u32(40);
+  u32(static_cast<std::uint32_t>(width));
+  u32(static_cast<std::uint32_t>(height));
+  u16(1);
+  u16(24);
+  u32(0);
+  u32(pixels);
+  u32(2835);
+  u32(2835);
+  u32(0);
+  u32(0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      out += static_cast<char>(b);
+      out += static_cast<char>(g);
+      out += static_cast<char>(r);
+    }
+    out.append(static_cast<std::size_t>(rowBytes - width * 3), '\0');
+  }
+  return out;
+}
 
 // Stand-in content of the product's program files: the installer only
 // copies and starts them.
@@ -171,10 +223,23 @@ void RunDemo(const Args& args) {
   PutFile(machine, setup + "FreeLic.rtf", kLicence);
   for (const char* name :
        {"Setup.exe", "NimbraMGR.exe", "Peruse.exe", "Nimbra.exe", "NimbraQue.exe",
-        "NimbraDesktop.exe", "NimbraContextMenu.dll", "Help.hlp"}) {
+        "NimbraDesktop.exe", "NimbraContextMenu.dll", "Help.hlp", "WsSetup.exe"}) {
     PutFile(machine, setup + name, StandIn(name));
   }
-  PutFile(machine, setup + "local.dns", "127.0.0.1\tlocalhost\r\n");
+  PutFile(machine, setup + "NimbraPost.ini", "[NimbraPost]\r\nInstalled=1\r\n");
+  PutFile(machine, setup + "headlogo.bmp", Bitmap(32, 8, 0x20, 0x40, 0x80));
+  PutFile(machine, setup + "splash.bmp", Bitmap(16, 16, 0x20, 0x40, 0x80));
+  PutFile(machine, setup + "backlogo.bmp", Bitmap(8, 8, 0x80, 0x80, 0x80));
+
+  // An earlier copy of the product runs, its proxy and its mail queue, which
+  // holds its program file: both quit when the installation asks them to.
+  const std::string oldQueue = "C:\\Program Files\\NimbraPost\\NimbraQue.exe";
+  PutFile(machine, oldQueue, StandIn("NimbraQue.exe (older)"));
+  platform::Windows windows(machine.Root());
+  windows.Open("TNimbraProxy", "nimbra.exe");
+  const auto queueWindow = windows.Open("TNimbraQue", "NimbraQue.exe");
+  platform::RunningPrograms(machine.Root(), platform::ResolverFor(machine))
+      .Start(oldQueue, {}, queueWindow);
 
   PutFile(machine, "C:\\Program Files\\Eudora\\Eudora.ini", kEudoraIni);
   PutFile(machine, "C:\\Program Files\\Netscape\\Users\\jo\\prefs.js", kPrefsJs);

@@ -103,7 +103,23 @@ void TSetupForm::WriteUsersFile() {
     manager.SetTableDirectory(tables);
   };
 
-  if (machine_.FileExists(users)) {
+  // A users file the interrupted installation being resumed wrote is its
+  // own: kept when it was complete (its database passwords protect the keys
+  // made since), else written again, and never asked about.
+  const InstallJournal& journal = ops.Journal();
+  bool ours = false;
+  if (journal.Resumed()) {
+    for (const auto& fields : journal.DoneBefore("USERSFILE")) {
+      if (!fields.empty() && SameText(fields[0], users) && machine_.FileExists(users)) {
+        KeyManager().Logoff();
+        logOn(RenewKeyManager());
+        return;
+      }
+    }
+    for (const auto& fields : journal.DoneBefore("INI"))
+      ours = ours || (!fields.empty() && SameText(fields[0], users));
+  }
+  if (machine_.FileExists(users) && !ours) {
     const bool overwrite = ui_.AskYesNo(
         {std::string(ui::q::OverwriteDataFiles),
          "Setup is about to overwrite existing Data files with this installation.\r\nClick Yes "
@@ -149,6 +165,7 @@ void TSetupForm::WriteUsersFile() {
     put(keys::kServiceUser, "HIDEPROG", "1");
     put(keys::kServiceUser, "USERLEVEL", manager.SealText(Level(3, 0, keys::kServiceUser)));
   }
+  ops.Note("USERSFILE", {users});
   manager.Logoff();
   logOn(manager);
 }
@@ -172,14 +189,21 @@ void TSetupForm::AddKeyManagerDefaults() {
   keys::PolicyStore store(
       host->string(), [&](const std::string& section, const std::string& key,
                           const std::string& value) { ops.WriteIni(users, section, key, value); });
-  if (!store.FindPolicy("Default")) {
+  // A policy or rule an interrupted installation began to write may be
+  // incomplete: until the journal records the defaults as written, a
+  // resumed installation writes them again whole.
+  const InstallJournal& journal = ops.Journal();
+  bool rewrite = journal.Resumed();
+  for (const auto& fields : journal.DoneBefore("DEFAULTS"))
+    rewrite = rewrite && !(!fields.empty() && SameText(fields[0], users));
+  if (rewrite || !store.FindPolicy("Default")) {
     keys::Policy policy;
     policy.name = "Default";
     store.AddPolicy(policy);
   }
   const int type = settings_.InstallType;
   if (settings_.PreviousSequence < "04.00.00" && type != 0 && type != 5 &&
-      !store.FindMailRule("*@*")) {
+      (rewrite || !store.FindMailRule("*@*"))) {
     keys::MailRule rule;
     rule.pattern = "*@*";
     rule.ruleName = "CTL Content";
@@ -188,6 +212,7 @@ void TSetupForm::AddKeyManagerDefaults() {
     rule.timeStamp = FormatDateTime("ssmmnndd", keys::Now(), FormatSettings{});
     store.AddMailRule(rule);
   }
+  ops.Note("DEFAULTS", {users});
 }
 
 void TSetupForm::WriteLocalDns() {

@@ -2,6 +2,7 @@
 #include "platform/processes/process.h"
 #include "platform/processes/service.h"
 #include "platform/processes/service_net_command.h"
+#include "setup/install_ops.h"
 #include "setup/tsetup_form.h"
 #include "ui/pumped_wait.h"
 
@@ -59,6 +60,10 @@ void TSetupForm::FinishClick() {
   ui_.ShowWindow(waitBox, false);
   RunPostInstall(settings_.RunAndWaitAfterQuit, true);
   RunPostInstall(settings_.RunAfterQuit, false);
+  // The installation is complete once its registry changes are saved; the
+  // journal says so, and a later run starts a journal of its own.
+  machine_.Save();
+  Install().Journal().End();
   ui_.EndProcess(ui::kExitFinished, "Finish");
 }
 

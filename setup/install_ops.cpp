@@ -1,6 +1,8 @@
 #include "setup/install_ops.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <span>
 
 #include "core/hex.h"
@@ -36,6 +38,79 @@ std::string KeyName(platform::RootKey root, std::string_view path) {
 InstallJournal::InstallJournal(platform::Machine& machine, std::string programLocation, ui::Ui* ui)
     : machine_(machine), programLocation_(std::move(programLocation)), ui_(ui) {
   lines_.emplace_back(kHeader);
+  try {
+    if (machine_.FileExists(FilePath())) TakeUp(machine_.ReadFile(FilePath()));
+  } catch (const platform::FileError&) {
+    // An unreadable journal tells nothing: the installation starts afresh.
+  }
+}
+
+void InstallJournal::TakeUp(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    at = end + 1;
+  }
+  if (lines.empty() || lines.front() != kHeader) return;
+  std::vector<Record> records;
+  std::map<int, std::size_t> byNumber;
+  int highest = 0;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    std::vector<std::string> fields;
+    for (std::size_t at = 0;;) {
+      const std::size_t tab = lines[i].find('\t', at);
+      fields.push_back(UnescapeField(lines[i].substr(at, tab - at)));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    if (fields.size() < 3) return;  // not a journal line: start afresh
+    const int number = std::atoi(fields[1].c_str());
+    if (number <= 0) return;
+    if (fields[0] == "B") {
+      byNumber[number] = records.size();
+      records.push_back({fields[2], {fields.begin() + 3, fields.end()}, 0});
+      highest = std::max(highest, number);
+    } else if (fields[0] == "D" && byNumber.count(number)) {
+      records[byNumber[number]].state = fields[2] == "OK" ? 1 : 2;
+    } else {
+      return;
+    }
+  }
+  if (!records.empty() && records.back().op == "END") return;  // a finished installation
+  lines_ = std::move(lines);
+  while (!lines_.empty() && lines_.back().empty()) lines_.pop_back();
+  next_ = highest + 1;
+  earlier_ = std::move(records);
+  resumed_ = true;
+}
+
+std::vector<std::vector<std::string>> InstallJournal::DoneBefore(std::string_view op) const {
+  std::vector<std::vector<std::string>> out;
+  for (const Record& r : earlier_) {
+    if (r.op == op && r.state == 1) out.push_back(r.fields);
+  }
+  return out;
+}
+
+bool InstallJournal::UnfinishedBefore(std::string_view op,
+                                      const std::vector<std::string>& fields) const {
+  return std::any_of(earlier_.begin(), earlier_.end(), [&](const Record& r) {
+    return r.op == op && r.fields == fields && r.state == 0;
+  });
+}
+
+std::vector<std::string> InstallJournal::FieldsBefore() const {
+  std::vector<std::string> out;
+  for (const Record& r : earlier_) out.insert(out.end(), r.fields.begin(), r.fields.end());
+  return out;
+}
+
+void InstallJournal::End() {
+  Done(Begin("END", {}), true);
 }
 
 std::string InstallJournal::FilePath() const {
@@ -113,6 +188,10 @@ void InstallJournal::Append(std::string line) {
   std::string text;
   for (const auto& l : lines_) text += l + "\r\n";
   machine_.WriteFile(FilePath(), text);
+}
+
+void InstallOps::Note(std::string_view op, const std::vector<std::string>& fields) {
+  journal_.Done(journal_.Begin(op, fields), true);
 }
 
 std::string InstallOps::FileState(std::string_view path) const {

@@ -30,7 +30,23 @@ class InstallJournal {
   static constexpr std::string_view kFileName = "Install.jnl";
   static constexpr std::string_view kHeader = "NimbraPost installation journal 1";
 
+  // A journal left in the program location by an installation that did not
+  // reach its end (no END record) is taken up: its records stay at the top
+  // and new ones follow, so that this run knows what the earlier one did.
+  // Any other journal there gives way to a new one.
   InstallJournal(platform::Machine& machine, std::string programLocation, ui::Ui* ui = nullptr);
+
+  // Whether the journal continues an interrupted installation.
+  bool Resumed() const { return resumed_; }
+  // The fields of the records of `op` the interrupted installation began
+  // and marked done (OK), in order.
+  std::vector<std::vector<std::string>> DoneBefore(std::string_view op) const;
+  // Whether it began a record of `op` with these fields and never marked it.
+  bool UnfinishedBefore(std::string_view op, const std::vector<std::string>& fields) const;
+  // The closing record: the installation reached its end.
+  void End();
+  // Every field of the interrupted installation's records.
+  std::vector<std::string> FieldsBefore() const;
 
   // Appends "B <n> <op> <fields...>" and returns n.
   int Begin(std::string_view op, const std::vector<std::string>& fields);
@@ -49,11 +65,21 @@ class InstallJournal {
  private:
   void Append(std::string line);
 
+  void TakeUp(const std::string& text);
+
+  struct Record {
+    std::string op;
+    std::vector<std::string> fields;
+    int state = 0;  // 0: begun only, 1: OK, 2: FAILED
+  };
+
   platform::Machine& machine_;
   std::string programLocation_;
   ui::Ui* ui_;
   std::vector<std::string> lines_;
   int next_ = 1;
+  bool resumed_ = false;
+  std::vector<Record> earlier_;  // the interrupted installation's records
 };
 
 // The operations through which an installation changes the machine. Each
@@ -113,6 +139,10 @@ class InstallOps {
   // ERegistryException is recorded and raised again (what was written stays).
   void ImportReg(const std::vector<RegStep>& steps, std::string_view sourceName,
                  const std::function<void()>& onWarning);
+
+  // A record of something the installation did besides changing the
+  // machine (the keys it made, with what a later step needs of them).
+  void Note(std::string_view op, const std::vector<std::string>& fields);
 
   InstallJournal& Journal() { return journal_; }
 

@@ -1,9 +1,11 @@
 #include "core/strings.h"
 #include "netconfig/comms_writers.h"
+#include "platform/files/atomic_file.h"
 #include "platform/files/path.h"
 #include "platform/processes/process.h"
 #include "platform/processes/service.h"
 #include "platform/processes/service_program.h"
+#include "platform/profile/profile_file.h"
 #include "setup/install_ops.h"
 #include "setup/tsetup_form.h"
 
@@ -87,6 +89,40 @@ void TSetupForm::LogonPreviousUser() {
   manager.SetTableDirectory(platform::JoinWindowsPath(f["SoftwareLocation"].text, "PowerTables"));
 }
 
+// A resumed installation first clears what the interrupted one's killed
+// writes left: the temporary files beside the files it was replacing (those
+// its journal names, the journal itself, the hosts file, the e-mail
+// programs' settings and the key databases' folders).
+void TSetupForm::ClearInterruptedWrites() {
+  const InstallJournal& journal = Install().Journal();
+  if (!journal.Resumed()) return;
+  std::vector<std::string> files = journal.FieldsBefore();
+  files.push_back(journal.FilePath());
+  files.push_back(machine_.HostsFilePath());
+  const std::string wsIni =
+      platform::WithTrailingBackslash(form_->At("SoftwareLocation").text) + "WS.INI";
+  try {
+    if (const auto host = machine_.HostPath(wsIni); host && machine_.FileExists(wsIni)) {
+      platform::ProfileFile ini(*host);
+      for (const std::string& section : ini.SectionNames()) {
+        if (StartsText(section, "UNINSTALL"))
+          files.push_back(ini.ReadString(section, "INIFile", ""));
+      }
+    }
+  } catch (const platform::ProfileError&) {
+    // Without the accounts' list their folders are not looked at.
+  }
+  for (const std::string& folder : KeyFolders()) {
+    for (const auto& entry : machine_.ListDirectory(folder))
+      if (!entry.is_directory) files.push_back(folder + entry.name);
+  }
+  for (const std::string& file : files) {
+    if (file.size() < 3 || file[1] != ':') continue;
+    if (const auto host = machine_.HostPath(file)) platform::RemoveStaleTempFiles(*host);
+  }
+  ui_.LogLine("RESUME the installation interrupted before goes on from its journal");
+}
+
 void TSetupForm::DesktopRun() {
   ui::Form& f = *form_;
   const bool keepPrevious = settings_.PreviousFound && !settings_.CreateNewKeys;
@@ -94,6 +130,7 @@ void TSetupForm::DesktopRun() {
   f["Next"].enabled = false;
   f["Prev"].enabled = false;
   saveinstalldir();
+  ClearInterruptedWrites();
   ui_.SetBusyCursor(true);
   SelectProgress("InstallProgress", 0);
   if (f["DNS1"].text.empty() && f["DNS2"].text.empty()) f["Quickroute"].checked = false;
@@ -168,6 +205,7 @@ void TSetupForm::DesktopRun() {
 void TSetupForm::ServerRun() {
   ui::Form& f = *form_;
   saveinstalldir();
+  ClearInterruptedWrites();
   ui_.ProcessMessages();
   StopProduct(true);
   UseFixedPassPhraseWhenEmpty();

@@ -4,6 +4,7 @@
 #include "keys/clock.h"
 #include "platform/files/path.h"
 #include "setup/created_keys.h"
+#include "setup/install_ops.h"
 #include "setup/tsetup_form.h"
 
 namespace nimbra::setup {
@@ -24,8 +25,101 @@ std::string ExpiryText(const platform::Machine& machine, int lifetimeDays) {
 
 }  // namespace
 
+namespace {
+
+// What the update request needs of the base keys, kept in the journal so
+// that a resumed installation that does not make them again still has it.
+std::vector<std::string> KeptFields(const std::string& owner, const CreatedKeys& k) {
+  return {owner,           k.ownAddresses,      k.ownKeyId,
+          k.ownPublicKey1, k.ownPublicKey2,     k.signingAddresses,
+          k.signingKeyId,  k.signingPublicText, k.signingSecond};
+}
+
+}  // namespace
+
+// The key databases' folders: the data location and the shared one.
+std::vector<std::string> TSetupForm::KeyFolders() {
+  std::vector<std::string> out;
+  for (const char* box : {"DataLocation", "SharedDataLocation"}) {
+    const std::string dir = platform::WithTrailingBackslash(form_->At(box).text);
+    const bool known =
+        std::any_of(out.begin(), out.end(), [&](const std::string& d) { return SameText(d, dir); });
+    if (!form_->At(box).text.empty() && !known) out.push_back(dir);
+  }
+  return out;
+}
+
+// Making keys is one journaled step per owner. Before it, the files of the
+// key databases' folders are copied aside; a step an interrupted
+// installation finished is not repeated, one it began is first taken back
+// by putting those copies back, so that a key is never made twice.
+bool TSetupForm::KeyStep(const std::string& what, const std::string& owner,
+                         const std::function<void()>& make) {
+  InstallOps& ops = Install();
+  InstallJournal& journal = ops.Journal();
+  const std::vector<std::string> fields = {what, owner};
+  const std::string aside =
+      platform::WithTrailingBackslash(form_->At("SoftwareLocation").text) + "KeysBefore\\";
+  const std::vector<std::string> folders = KeyFolders();
+  const auto dropCopies = [&] {
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+      const std::string saved = aside + std::to_string(i + 1) + "\\";
+      for (const auto& entry : machine_.ListDirectory(saved)) {
+        if (!entry.is_directory) ops.DeleteFile(saved + entry.name);
+      }
+    }
+  };
+  for (const auto& done : journal.DoneBefore("KEYS")) {
+    if (done == fields) {
+      ui_.LogLine("KEYS " + what + " " + owner + " made by the interrupted installation");
+      dropCopies();
+      return false;
+    }
+  }
+  if (journal.UnfinishedBefore("KEYS", fields)) {
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+      const std::string saved = aside + std::to_string(i + 1) + "\\";
+      for (const auto& entry : machine_.ListDirectory(folders[i])) {
+        if (!entry.is_directory && !machine_.FileExists(saved + entry.name))
+          ops.DeleteFile(folders[i] + entry.name);
+      }
+      for (const auto& entry : machine_.ListDirectory(saved)) {
+        if (!entry.is_directory) ops.CopyFile(saved + entry.name, folders[i] + entry.name);
+      }
+    }
+    ui_.LogLine("KEYS " + what + " " + owner + " taken back and made again");
+  } else {
+    dropCopies();
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+      const std::string saved = aside + std::to_string(i + 1) + "\\";
+      ops.CreateFolderTree(saved);
+      for (const auto& entry : machine_.ListDirectory(folders[i])) {
+        if (!entry.is_directory) ops.CopyFile(folders[i] + entry.name, saved + entry.name);
+      }
+    }
+  }
+  const int step = journal.Begin("KEYS", fields);
+  make();
+  journal.Done(step, true);
+  dropCopies();
+  return true;
+}
+
 void TSetupForm::CreateBaseKey() {
+  const std::string owner = form_->At("UserName").text;
+  for (const auto& kept : Install().Journal().DoneBefore("KEPTKEYS")) {
+    if (kept.size() == 9 && kept[0] == owner)
+      KeptKeyValues() = {kept[1], kept[2], kept[3], kept[4], kept[5], kept[6], kept[7], kept[8]};
+  }
+  KeyStep("base", owner, [this, owner] {
+    MakeBaseKeys();
+    Install().Note("KEPTKEYS", KeptFields(owner, KeptKeyValues()));
+  });
+}
+
+void TSetupForm::MakeBaseKeys() {
   keys::TNimbraMGR& manager = KeyManager();
+
   manager.SetTableDirectory(
       platform::JoinWindowsPath(form_->At("SoftwareLocation").text, "PowerTables"));
 
@@ -73,16 +167,20 @@ void TSetupForm::CreateBaseKey() {
 void TSetupForm::CreateUserKey(const std::string& userName, const std::string& addresses) {
   const int vrxType =
       form_->At("Strong").checked ? keys::TNimbraMGR::kVrxStrong : keys::TNimbraMGR::kVrxExtreme;
-  KeyManager().CreateKey(0, vrxType, ExpiryText(machine_, settings_.KeyValidityDays), "Default",
-                         SplitCommaList(addresses), 1, userName, form_->At("GroupName").text,
-                         userName);
+  KeyStep("user", userName, [&] {
+    KeyManager().CreateKey(0, vrxType, ExpiryText(machine_, settings_.KeyValidityDays), "Default",
+                           SplitCommaList(addresses), 1, userName, form_->At("GroupName").text,
+                           userName);
+  });
 }
 
 void TSetupForm::CreatePreviousUserPgpKey() {
   const std::string user = form_->At("UserName").text;
-  KeyManager().CreateKey(
-      0, keys::TNimbraMGR::kPgpPrivate, ExpiryText(machine_, settings_.KeyValidityDays), "Default",
-      {form_->At("PrimeEmail").text}, 1, user, form_->At("GroupName").text, user);
+  KeyStep("pgp", user, [&] {
+    KeyManager().CreateKey(
+        0, keys::TNimbraMGR::kPgpPrivate, ExpiryText(machine_, settings_.KeyValidityDays),
+        "Default", {form_->At("PrimeEmail").text}, 1, user, form_->At("GroupName").text, user);
+  });
 }
 
 void TSetupForm::SaveAuths() {

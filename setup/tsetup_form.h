@@ -240,6 +240,11 @@ class TSetupForm {
   void WriteWorkstationKeys();
   void LogonPreviousUser();
   void CreatePreviousUserPgpKey();
+  void MakeBaseKeys();
+  void ClearInterruptedWrites();
+  std::vector<std::string> KeyFolders();
+  bool KeyStep(const std::string& what, const std::string& owner,
+               const std::function<void()>& make);
   bool QuitProductWindow(const std::string& title, bool serverRun);
   void ServerTypeClick(std::string_view button);
   void ServerTypePoint(std::string_view button);

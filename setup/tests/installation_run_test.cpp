@@ -1,9 +1,19 @@
 // Unattended installations of every installation type, run to Finish on a
 // fresh machine with an e-mail program, and what each leaves on the machine.
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
 
 #include "core/strings.h"
 #include "platform/files/path.h"
@@ -16,6 +26,7 @@
 #include "setup/install_ops.h"
 #include "setup/tests/wizard_fixture.h"
 #include "testsupport/run_program.h"
+#include "testsupport/temp_folder.h"
 
 namespace nimbra::setup::testing {
 namespace {
@@ -168,25 +179,25 @@ TEST_P(EveryTypeTest, InstallsToFinish) {
   }
 
   // Registry: locations, the uninstall entry, the group's shortcut.
-  EXPECT_EQ(Reg(platform::RootKey::LocalMachine, "Software\\NimbraPost\\Current Version",
-                "InstallDir"),
-            program);
-  EXPECT_NE(Reg(platform::RootKey::LocalMachine,
-                "Software\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\NimbraPost",
-                "UninstallString"),
-            "(absent)");
+  EXPECT_EQ(
+      Reg(platform::RootKey::LocalMachine, "Software\\NimbraPost\\Current Version", "InstallDir"),
+      program);
+  EXPECT_NE(
+      Reg(platform::RootKey::LocalMachine,
+          "Software\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\NimbraPost", "UninstallString"),
+      "(absent)");
   const std::string group = platform::JoinWindowsPath(s.ProgramsFolder, Text("ProgGroupName"));
   EXPECT_TRUE(machine->FileExists(group + "\\NimbraPost Manager.lnk")) << group;
   const bool product = c.type != 6 && c.type != 7;
-  EXPECT_EQ(Reg(platform::RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                "NimbraPost 3") != "(absent)",
+  EXPECT_EQ(Reg(platform::RootKey::LocalMachine,
+                "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "NimbraPost 3") != "(absent)",
             product);
 
   // The e-mail program: with a search, its servers go through the proxy
   // (Quickroute: the hosts file routes the server's name).
   if (Has(r.pages, "TabSheet8")) {
-    const std::string hosts = machine->ReadFile(
-        machine->SystemDirectory() + "\\drivers\\etc\\hosts");
+    const std::string hosts =
+        machine->ReadFile(machine->SystemDirectory() + "\\drivers\\etc\\hosts");
     EXPECT_NE(hosts.find("\tpop.example.net  #added by NimbraPost"), std::string::npos) << hosts;
     EXPECT_EQ(Ini(program + "WS.INI", "UNINSTALL1", "Active"), "1");
   }
@@ -231,9 +242,7 @@ TEST_F(InstallationRunTest, AProductThatWillNotStopIsReportedAndItsFileMovedAsid
   const auto window = windows.Open("TNimbraQue", "NimbraQue.exe", true);
   platform::RunningPrograms(machine.Root(), platform::ResolverFor(*machine))
       .Start(queue, {}, window);
-  prepare = [](TSetupForm& wizard) {
-    wizard.stopLimits.desktopQuitInterval = 5ms;
-  };
+  prepare = [](TSetupForm& wizard) { wizard.stopLimits.desktopQuitInterval = 5ms; };
   Result r = Run(kDesktopAnswers);
   ASSERT_EQ(r.code, 0) << r.reason;
   EXPECT_TRUE(Has(r.messages,
@@ -282,7 +291,8 @@ TEST_F(InstallationRunTest, ServiceFlavourStopsRegistersAndStartsTheService) {
   EXPECT_EQ(service->state, platform::ServiceState::Running);
   bool installed = false, netStart = false;
   for (const auto& entry : platform::ProcessJournal(machine.Root()).Entries()) {
-    installed = installed || (EndsText(entry.program, "NimbraSrv.exe") && entry.arguments == "-INSTALL");
+    installed =
+        installed || (EndsText(entry.program, "NimbraSrv.exe") && entry.arguments == "-INSTALL");
     netStart = netStart || entry.arguments == "START \"NimbraPost Root Service\"";
   }
   EXPECT_TRUE(installed);
@@ -309,9 +319,154 @@ TEST_F(InstallationRunTest, FinishRunsThePostInstallProgramsInOrder) {
   }
   // A program to wait for that cannot be started is tried once more without
   // waiting.
-  EXPECT_EQ(order, (std::vector<std::string>{"(none) wait", "(none)",
-                                             "NimbraQue.exe", "Nimbra.exe", "NimbraSrv.exe wait",
-                                             "NimbraMGR.exe"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"(none) wait", "(none)", "NimbraQue.exe", "Nimbra.exe",
+                                             "NimbraSrv.exe wait", "NimbraMGR.exe"}));
+}
+
+// What an installation left on the machine, written so that two
+// installations of the same answers compare equal: every file's content,
+// with what differs from run to run by nature left out (times, random key
+// material): the key databases as their rows' owners, types, addresses and
+// expiry; the journal, the copies of the key step and the queued message
+// only by their presence; the programs started as a set.
+std::string EndState(const std::filesystem::path& root) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), root).string());
+  }
+  std::sort(files.begin(), files.end());
+  std::ostringstream out;
+  for (const std::string& name : files) {
+    const fs::path path = root / name;
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    out << "== " << name << "\n";
+    if (name.ends_with(".DAT")) {
+      const std::string table = path.filename().string();
+      out << testsupport::RunCommand("sqlite3 '" + path.string() + "' 'select ENTITY_NAME, " +
+                                     "KEY_CONTAINER_TYPE, VERSION, EXPIRES from [" + table +
+                                     "] order by 1, 2, 3; select URL, KEY_TYPE from [URL" + table +
+                                     "] order by 1, 2'")
+                 .out;
+    } else if (name.ends_with(".lnk")) {
+      // A link file keeps its target's times (bytes 28 to 51 of its header).
+      if (text.size() >= 52) text.replace(28, 24, 24, '\0');
+      out << text << "\n";
+    } else if (name.ends_with(".reg")) {
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);) {
+        // A key's line ends in its time, and so does the line after it.
+        if (line.rfind("#time=", 0) == 0) line = "#time=";
+        if (line.rfind("[", 0) == 0) line = line.substr(0, line.rfind(']') + 1);
+        out << line << "\n";
+      }
+    } else if (name.ends_with("process-journal.txt")) {
+      std::set<std::string> started;
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);)
+        started.insert(line.substr(std::min(line.size(), line.find('\t'))));
+      for (const auto& line : started) out << line << "\n";
+    } else if (name.ends_with("Install.jnl") || name.find("KeysBefore") != std::string::npos ||
+               name.ends_with(".msg") || name.ends_with(".DAT.ini") ||
+               name.ends_with("DEBUG.TXT") || name.ends_with("registry.commit") ||
+               name.ends_with(".lock")) {
+      // present
+    } else {
+      for (std::size_t at = text.find("TimeStamp="); at != std::string::npos;
+           at = text.find("TimeStamp=", at + 1)) {
+        std::size_t end = at + 10;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+        text.erase(at + 10, end - at - 10);
+      }
+      // Sealed values (passwords, levels) hold random data: letters A to P.
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos && line.size() - eq > 40 &&
+            line.find_first_not_of("ABCDEFGHIJKLMNOP\r", eq + 1) == std::string::npos)
+          line = line.substr(0, eq + 1) + "(sealed)";
+        out << line << "\n";
+      }
+    }
+  }
+  return out.str();
+}
+
+// An installation killed at random moments and started again: each time it
+// completes with the end state of an installation never interrupted, and
+// makes no key twice.
+TEST_F(InstallationRunTest, AKilledInstallationStartedAgainCompletes) {
+  Installer(1);
+  const std::string answers = std::string(kUser) +
+                              "[TabSheet10]\r\nSamples=7C1A2B3C4D5E6F708192A3B4C5D6E7F8\r\n"
+                              "[TabSheet16]\r\nPress=NoSTF\r\n"
+                              "[Answers]\r\nJoinExistingDatabase=No\r\nOverwriteDataFiles=Yes\r\n";
+  testsupport::TempFolder saved("nimbra-resume");
+  machine.SaveState(saved / "clean");
+  // The installation in a child process, as the program runs it.
+  const auto start = [&]() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      int code = 1;
+      try {
+        platform::Machine m = platform::Machine::Open(machine.Root());
+        AnswerFileUi answerUi(answers);
+        ui::EventLog events((saved / "setup.log").string());
+        answerUi.SetLog(&events);
+        TSetupForm form(answerUi, m, "D:\\");
+        code = RunUnattended(form, answerUi, nullptr);
+      } catch (...) {
+      }
+      ::_exit(code);
+    }
+    return child;
+  };
+  const auto wait = [](pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+  };
+  const auto finished = [&] {
+    return platform::Machine::Open(machine.Root())
+        .Reg()
+        .OpenKey(platform::RootKey::LocalMachine, "Software\\NimbraPost\\Current Version", false)
+        .has_value();
+  };
+
+  const auto began = std::chrono::steady_clock::now();
+  ASSERT_EQ(wait(start()), 0);
+  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - began)
+                        .count();
+  const std::string reference = EndState(machine.Root());
+  ASSERT_NE(reference.find("admin|VRX"), std::string::npos) << reference;
+
+  std::mt19937 random(20261209);
+  int resumed = 0;
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    machine.RestoreState(saved / "clean");
+    const pid_t child = start();
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (span + 1)));
+    ::kill(child, SIGKILL);
+    if (wait(child) == -SIGKILL && !finished()) {
+      ++resumed;
+      ASSERT_EQ(wait(start()), 0);
+    }
+    const std::string now = EndState(machine.Root());
+    if (now != reference) {
+      // The lines that differ, as diff shows them.
+      std::ofstream(saved / "reference.txt", std::ios::binary) << reference;
+      std::ofstream(saved / "now.txt", std::ios::binary) << now;
+      ADD_FAILURE() << testsupport::RunCommand("diff -a '" + (saved / "reference.txt").string() +
+                                               "' '" + (saved / "now.txt").string() +
+                                               "' | head -40")
+                           .out;
+      break;
+    }
+  }
+  EXPECT_GT(resumed, 10);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ class WsIni {
   // The proxy runs as the NT service when the installer says so or the
   // wizard is the service installer itself.
   void Service() {
-    if (wizard_.settings.AsService || SameText(wizard_.ProgramName(), "SVCINST.EXE")) {
+    if (wizard_.ServiceFlavour()) {
       Put("WORKSTATION", "SERVICE", "NT");
     }
   }

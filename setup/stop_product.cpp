@@ -16,7 +16,7 @@ constexpr const char* kQueueWindow = "NimbraQue.exe";
 }  // namespace
 
 bool TSetupForm::ServiceFlavour() const {
-  return UpperCase(context_->ProgramName()) == "SVCINST.EXE" || settings_.AsService;
+  return context_->ServiceFlavour();
 }
 
 // Asks the window of one of the product's programs to quit until it is gone:

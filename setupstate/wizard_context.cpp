@@ -1,5 +1,6 @@
 #include "setupstate/wizard_context.h"
 
+#include "core/strings.h"
 #include "keys/product_location.h"
 
 namespace nimbra::setup {
@@ -13,6 +14,10 @@ WizardContext::WizardContext(ui::Form& f, ui::Ui& u, platform::Machine& m, Insta
       setupDir_(std::move(setupDir)),
       programName_(std::move(programName)) {
   if (!setupDir_.empty() && setupDir_.back() != '\\') setupDir_ += '\\';
+}
+
+bool WizardContext::ServiceFlavour() const {
+  return SameText(programName_, "SVCINST.EXE") || settings.AsService;
 }
 
 std::string WizardContext::MessageCaption() {

@@ -41,6 +41,9 @@ class WizardContext {
   const std::string& SetupDir() const { return setupDir_; }
   // The setup program's own file name ("SETUP.EXE", "SVCINST.EXE").
   const std::string& ProgramName() const { return programName_; }
+  // The proxy is installed as the NT service: the setup program is the
+  // service installer "SVCINST.EXE", or the installer settings ask for it.
+  bool ServiceFlavour() const;
 
   // The product message box: OK and Cancel, answer ignored, captioned with
   // the installed product's WS.INI "WorkStation" "INSTALLED" (see

@@ -61,10 +61,17 @@ void Map(platform::Machine& machine, const std::string& folder, bool quickroute,
 }  // namespace
 
 void ProtectClients(DetectContext& context, ui::Form& form, const std::string& folder,
-                    const std::string& scriptPath) {
+                    const std::string& scriptPath, const ProtectionStep& step) {
   platform::Machine& machine = context.machine;
   const MappingChoice choice{form.At("Quickroute").checked, form.At("POP3Port").text,
                              form.At("SMTPPort").text, form.At("IMAPPort").text};
+  const auto run = [&](const std::string& name, bool onDisk, const std::function<void()>& work) {
+    if (step) {
+      step(name, onDisk, work);
+    } else {
+      work();
+    }
+  };
   ui::Control& task = form.At("CurrentTask");
   const std::vector<ui::ListItem> entries = form.At("SoftwareList").items;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -74,18 +81,20 @@ void ProtectClients(DetectContext& context, ui::Form& form, const std::string& f
     if (!ReadAccountSection(context, folder, account, section)) continue;
     task.text = entries[i].text;
     context.Pump();
-    account.active = true;
-    const Protocol pop3{account.pop3Server, account.pop3Port, account.pop3Mapping};
-    const Protocol smtp{account.smtpServer, account.smtpPort, account.smtpMapping};
-    const Protocol imap{account.imapServer, account.imapPort, account.imapMapping};
-    RecoverRealServer(machine, folder, kDefaultPop3Port, pop3);
-    RecoverRealServer(machine, folder, kDefaultSmtpPort, smtp);
-    RecoverRealServer(machine, folder, kDefaultImapPort, imap);
-    Map(machine, folder, choice.quickroute, kDefaultPop3Port, choice.pop3Port, pop3);
-    Map(machine, folder, choice.quickroute, kDefaultSmtpPort, choice.smtpPort, smtp);
-    Map(machine, folder, choice.quickroute, kDefaultImapPort, choice.imapPort, imap);
-    WriteClientSettings(context, account, section);
-    WriteAccountSection(machine, folder, account, section);
+    run(AccountSectionName(section), SettingsInFiles(account.clientType), [&] {
+      account.active = true;
+      const Protocol pop3{account.pop3Server, account.pop3Port, account.pop3Mapping};
+      const Protocol smtp{account.smtpServer, account.smtpPort, account.smtpMapping};
+      const Protocol imap{account.imapServer, account.imapPort, account.imapMapping};
+      RecoverRealServer(machine, folder, kDefaultPop3Port, pop3);
+      RecoverRealServer(machine, folder, kDefaultSmtpPort, smtp);
+      RecoverRealServer(machine, folder, kDefaultImapPort, imap);
+      Map(machine, folder, choice.quickroute, kDefaultPop3Port, choice.pop3Port, pop3);
+      Map(machine, folder, choice.quickroute, kDefaultSmtpPort, choice.smtpPort, smtp);
+      Map(machine, folder, choice.quickroute, kDefaultImapPort, choice.imapPort, imap);
+      WriteClientSettings(context, account, section);
+      WriteAccountSection(machine, folder, account, section);
+    });
   }
   task.text = "Email Clients Complete";
   if (!choice.quickroute) return;
@@ -94,8 +103,23 @@ void ProtectClients(DetectContext& context, ui::Form& form, const std::string& f
   const auto host = machine.HostPath(scriptPath);
   if (!host || !machine.FileExists(scriptPath)) return;
   const platform::ProfileText script(machine.ReadFile(scriptPath));
-  for (const std::string& name : script.KeyNames("Quickroute")) {
-    AllocateQuickrouteAddress(machine, folder, name);
+  run("Quickroute", true, [&] {
+    for (const std::string& name : script.KeyNames("Quickroute")) {
+      AllocateQuickrouteAddress(machine, folder, name);
+    }
+  });
+}
+
+bool SettingsInFiles(std::uint8_t clientType) {
+  switch (clientType) {
+    case client::kEudora:
+    case client::kEudoraPersonality:
+    case client::kPegasus:
+    case client::kCommunicator:
+    case client::kTurnpike:
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "detect/detect_context.h"
@@ -23,8 +25,21 @@ namespace nimbra::detect {
 // of one settings file) keeps its local addresses: its real servers are
 // never written back into its program.
 //
+// Each account, and the further Quickroute names, is one step run through
+// `step` (when given): its name ("UNINSTALL<n>" or "Quickroute"), whether
+// all its writes reach the disk as it makes them (files; a client kept in
+// the registry reaches it only when the machine is saved), and the work.
+// An installation journals the steps, so that a resumed one does not redo
+// what reached the disk.
+//
 // Errors are not caught here; they end the protection.
+using ProtectionStep =
+    std::function<void(const std::string& name, bool onDisk, const std::function<void()>& work)>;
 void ProtectClients(DetectContext& context, ui::Form& form, const std::string& folder,
-                    const std::string& scriptPath);
+                    const std::string& scriptPath, const ProtectionStep& step = {});
+
+// Whether a client of this kind keeps its settings in files (not the
+// registry or a mail library).
+bool SettingsInFiles(std::uint8_t clientType);
 
 }  // namespace nimbra::detect

@@ -1,4 +1,5 @@
 #include "platform/files/path.h"
+#include "setup/install_ops.h"
 #include "setup/tsetup_form.h"
 #include "ui/questions.h"
 
@@ -53,6 +54,11 @@ void TSetupForm::ProgramLocationExit() {
 bool TSetupForm::AskJoinDatabase(const std::string& location) {
   if (settings_.InstallType == 5 || settings_.InstallType == 8) return false;
   if (!machine_.FileExists(location + "Users.ini")) return false;
+  // The key database an interrupted installation made there is this
+  // installation's own: it is taken up again, not joined.
+  const InstallJournal interrupted(machine_,
+                                   platform::NormalizeLocation(form_->At("SoftwareLocation").text));
+  if (interrupted.WroteBefore(location + "Users.ini")) return false;
   return ui_.AskYesNo({std::string(ui::q::JoinExistingDatabase),
                        "The data file location already contains a key database. Would you like "
                        "to connect as a client to this database?",

@@ -116,8 +116,7 @@ void TSetupForm::WriteUsersFile() {
         return;
       }
     }
-    for (const auto& fields : journal.DoneBefore("INI"))
-      ours = ours || (!fields.empty() && SameText(fields[0], users));
+    ours = journal.WroteBefore(users);
   }
   if (machine_.FileExists(users) && !ours) {
     const bool overwrite = ui_.AskYesNo(

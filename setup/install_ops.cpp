@@ -7,6 +7,7 @@
 
 #include "core/hex.h"
 #include "core/sha1.h"
+#include "core/strings.h"
 #include "platform/files/path.h"
 #include "platform/links/shell_link.h"
 #include "platform/machine.h"
@@ -101,6 +102,18 @@ bool InstallJournal::UnfinishedBefore(std::string_view op,
   return std::any_of(earlier_.begin(), earlier_.end(), [&](const Record& r) {
     return r.op == op && r.fields == fields && r.state == 0;
   });
+}
+
+bool InstallJournal::WroteBefore(std::string_view file) const {
+  return std::any_of(earlier_.begin(), earlier_.end(), [&](const Record& r) {
+    return r.state != 2 && (r.op == "INI" || r.op == "WRITE" || r.op == "USERSFILE") &&
+           !r.fields.empty() && SameText(r.fields[0], file);
+  });
+}
+
+bool InstallJournal::UnfinishedBefore(std::string_view op) const {
+  return std::any_of(earlier_.begin(), earlier_.end(),
+                     [&](const Record& r) { return r.op == op && r.state == 0; });
 }
 
 std::vector<std::string> InstallJournal::FieldsBefore() const {

@@ -43,6 +43,11 @@ class InstallJournal {
   std::vector<std::vector<std::string>> DoneBefore(std::string_view op) const;
   // Whether it began a record of `op` with these fields and never marked it.
   bool UnfinishedBefore(std::string_view op, const std::vector<std::string>& fields) const;
+  // Whether it began any record of `op` and never marked it.
+  bool UnfinishedBefore(std::string_view op) const;
+  // Whether it wrote `file` (an INI key, or the whole file), or began to
+  // and was stopped; names are compared as Windows compares them.
+  bool WroteBefore(std::string_view file) const;
   // The closing record: the installation reached its end.
   void End();
   // Every field of the interrupted installation's records.

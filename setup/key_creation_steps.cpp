@@ -72,7 +72,9 @@ bool TSetupForm::KeyStep(const std::string& what, const std::string& owner,
   for (const auto& done : journal.DoneBefore("KEYS")) {
     if (done == fields) {
       ui_.LogLine("KEYS " + what + " " + owner + " made by the interrupted installation");
-      dropCopies();
+      // The copies are this step's leftovers only when no later key step
+      // was begun: a begun one needs them to be taken back.
+      if (!journal.UnfinishedBefore("KEYS")) dropCopies();
       return false;
     }
   }
@@ -189,7 +191,9 @@ void TSetupForm::SaveAuths() {
     keys::TNimbraMGR& manager = KeyManager();
     if (!manager.Logon(user)) return;
     const std::string file = platform::JoinWindowsPath(context_->SetupDir(), "NBKeys.NBK");
-    if (machine_.FileExists(file)) manager.ImportKeyFile(file);
+    // A key step, so that a resumed installation does not import them twice.
+    if (machine_.FileExists(file))
+      KeyStep("auths", user.userName, [&] { manager.ImportKeyFile(file); });
   } catch (const std::exception&) {
     // The certification keys are a convenience; the installation goes on.
   }

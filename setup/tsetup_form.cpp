@@ -97,8 +97,28 @@ void TSetupForm::Timer1Timer() {
 void TSetupForm::ProtectClients() {
   // The installer script is the one beside the setup program, the copy the
   // wizard read its settings from.
+  //
+  // Each account is a journaled step. One an interrupted installation
+  // finished is not done again when its writes were files, which outlived
+  // the interruption; one kept in the registry is done again, since the
+  // registry reaches the disk only when Finish saves it.
+  InstallJournal& journal = Install().Journal();
+  const auto step = [&](const std::string& name, bool onDisk, const std::function<void()>& work) {
+    const std::vector<std::string> fields = {name};
+    if (onDisk) {
+      for (const auto& done : journal.DoneBefore("CLIENT")) {
+        if (done == fields) {
+          ui_.LogLine("CLIENT " + name + " protected by the interrupted installation");
+          return;
+        }
+      }
+    }
+    const int n = journal.Begin("CLIENT", fields);
+    work();
+    journal.Done(n, true);
+  };
   detect::ProtectClients(searchPages_->Detect(), *form_, searchPages_->WsIniFolder(),
-                         context_->SetupDir() + settings_.ScriptName);
+                         context_->SetupDir() + settings_.ScriptName, step);
 }
 
 ui::Form& TSetupForm::Dialog(std::string_view name) {

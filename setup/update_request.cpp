@@ -97,8 +97,11 @@ void TSetupForm::SaveFriends() {
     if (name.empty()) return;
     std::string aliases = read("Aliases");
     if (aliases.empty()) aliases = read("Email");
-    KeyManager().ImportPublicKey(name, form_->At("GroupName").text, "DSA", aliases, "3.x",
-                                 read("Expire"), read("KeyRef"), read("PKy2"), read("Pky1"));
+    // A key step: a resumed installation finds the key imported already.
+    KeyStep("friend", name, [&] {
+      KeyManager().ImportPublicKey(name, form_->At("GroupName").text, "DSA", aliases, "3.x",
+                                   read("Expire"), read("KeyRef"), read("PKy2"), read("Pky1"));
+    });
     settings_.FromFriend = true;
   } catch (const std::exception& e) {
     // A damaged record or a key that does not import leaves the flag off.

@@ -4,6 +4,7 @@
 #include "pgp/tests/pgp_fixture.h"
 #include "pgp/toolkit_binding.h"
 #include "pgp/toolkit_prefs.h"
+#include "platform/files/path.h"
 #include "setup/tests/wizard_fixture.h"
 #include "setup/tsetup_form.h"
 
@@ -97,6 +98,28 @@ TEST_F(WizardTest, AnUnattendedProfessionalRunSetsThePgpPreferences) {
   for (const std::string& line : r.log)
     if (line.find("INSTALL B") == 0 && line.find("RENAME") != std::string::npos) journaled = true;
   EXPECT_TRUE(journaled);
+}
+
+// The whole unattended run with the PGP page answered: the ring holds the
+// user's PGP key and the key database records it under the same KEY_ID.
+TEST_F(WizardTest, AnUnattendedRunWithPgpAddedMakesThePgpKey) {
+  if (!testsupport::OnPath("gpg") || !testsupport::OnPath("sqlite3"))
+    GTEST_SKIP() << "gpg or sqlite3 is not installed: the ring and database are not read";
+  ScriptType(2);
+  machine.PutFile("D:\\PGPsdk.dl_", "library");
+  Result r = Run(std::string(testing::kDesktopAnswers) +
+                 "[TabSheetPGP]\r\nAddPGP=1\r\n[Answers]\r\nInstallPgpDrivers=Yes\r\n");
+  ASSERT_EQ(r.code, 0) << r.reason;
+  const std::string data = platform::WithTrailingBackslash(Text("DataLocation"));
+  const auto listed = pgp::testing::ListWithGpg(*machine->HostPath(data + "pubring.pkr"));
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].userId, Text("UserName") + " <jane@example.com>");
+  const std::string rows =
+      testsupport::RunCommand("sqlite3 '" + machine->HostPath(data + "MYKEYS.DAT")->string() +
+                              "' \"select KEY_ID, VERSION from [MYKEYS.DAT] where "
+                              "KEY_CONTAINER_TYPE = 'PGP'\"")
+          .out;
+  EXPECT_EQ(rows, listed[0].keyId + "|PGP Private Key -1\n");
 }
 
 }  // namespace

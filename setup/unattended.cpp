@@ -20,9 +20,11 @@ constexpr int kMaxVisits = 20;
 // The answer file holds one logon answer: trying it more often changes nothing.
 constexpr int kMaxLogonAttempts = 3;
 
+}  // namespace
+
 // A mistyped setup folder is the administrator's error, not a setup folder
 // without settings: the run stops before the first page.
-void CheckSetupFolder(TSetupForm& wizard, AnswerFileUi& ui) {
+void CheckSetupFolder(TSetupForm& wizard, ui::Ui& ui) {
   platform::Machine& machine = wizard.Machine();
   const std::string& dir = wizard.Context().SetupDir();
   const bool exists = machine.DirectoryExists(dir);
@@ -35,6 +37,8 @@ void CheckSetupFolder(TSetupForm& wizard, AnswerFileUi& ui) {
                     (host ? host->string() : std::string("path none: no such drive")) + ") " +
                     (exists ? "holds neither Script.txt nor WsScript.txt" : "does not exist"));
 }
+
+namespace {
 
 // Every section of the answer file names a page or a dialog of the wizard,
 // and every key of [Answers] a question it asks: what names neither would be

@@ -19,6 +19,10 @@ namespace nimbra::setup {
 // message and, where one exists, the answer-file key that would move it on),
 // 5 when the answer file does not fit the form, 1 for the wizard's own fatal
 // stops. `reason` says why the run ended.
+// Ends the process (exit 1) when the setup folder does not exist or holds
+// no installer script; the window and the unattended run both check it first.
+void CheckSetupFolder(TSetupForm& wizard, ui::Ui& ui);
+
 int RunUnattended(TSetupForm& wizard, AnswerFileUi& ui, std::string* reason = nullptr);
 
 }  // namespace nimbra::setup

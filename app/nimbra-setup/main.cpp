@@ -1,7 +1,10 @@
 // nimbra-setup: the installation wizard, run on an emulated Windows machine.
 //
 //   nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]
-//                --silent --answers FILE [--log FILE]
+//                [--silent --answers FILE | --record FILE] [--log FILE]
+//
+// Without --silent the wizard window opens; --record writes the answer file
+// of what the person entered, for a later --silent --answers run.
 
 #include <cstdio>
 #include <fstream>
@@ -15,6 +18,12 @@
 #include "setup/tsetup_form.h"
 #include "setup/unattended.h"
 #include "ui/event_log.h"
+#ifdef NIMBRA_HAVE_QT
+#include <QApplication>
+
+#include "ui/qt/qt_ui.h"
+#include "ui/qt/run_window.h"
+#endif
 
 namespace {
 
@@ -24,14 +33,45 @@ struct Options {
   std::string programName = "SETUP.EXE";
   std::string answers;
   std::string log;
+  std::string record;
   bool silent = false;
 };
 
 int Usage(const char* message) {
   std::cerr << "nimbra-setup: " << message << "\n"
             << "usage: nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]\n"
-            << "                    --silent --answers FILE [--log FILE]\n";
+            << "                    [--silent --answers FILE | --record FILE] [--log FILE]\n";
   return 64;
+}
+
+// The wizard window: a person installs, the exit status is the wizard's.
+int RunWindow(int argc, char** argv, const Options& options) {
+#ifdef NIMBRA_HAVE_QT
+  try {
+    QApplication app(argc, argv);
+    auto machine = nimbra::platform::Machine::Open(options.machine);
+    std::unique_ptr<nimbra::ui::EventLog> log;
+    if (!options.log.empty()) log = std::make_unique<nimbra::ui::EventLog>(options.log);
+    nimbra::uiqt::QtUi ui(machine);
+    ui.SetLog(log.get());
+    if (!options.record.empty())
+      ui.Record(std::make_unique<nimbra::uiqt::Recorder>(options.record));
+    nimbra::setup::TSetupForm wizard(ui, machine, options.setupDir, options.programName);
+    std::string reason;
+    const int code = nimbra::uiqt::RunWindow(wizard, ui, &reason);
+    if (code == nimbra::ui::kExitFinished) machine.Save();
+    if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
+    return code;
+  } catch (const std::exception& e) {
+    std::cerr << "nimbra-setup: " << e.what() << "\n";
+    return 1;
+  }
+#else
+  (void)argc;
+  (void)argv;
+  (void)options;
+  return Usage("this build has no window (Qt 6 was not found): give --silent and --answers");
+#endif
 }
 
 }  // namespace
@@ -56,6 +96,8 @@ int main(int argc, char** argv) {
       ok = value(options.answers);
     } else if (arg == "--log") {
       ok = value(options.log);
+    } else if (arg == "--record") {
+      ok = value(options.record);
     } else if (arg == "--silent") {
       options.silent = true;
     } else {
@@ -67,9 +109,11 @@ int main(int argc, char** argv) {
     return Usage("--machine and --setup-dir are required");
   }
   if (!options.silent) {
-    return Usage("this build runs the wizard unattended only: give --silent and --answers");
+    if (!options.answers.empty()) return Usage("--answers needs --silent");
+    return RunWindow(argc, argv, options);
   }
   if (options.answers.empty()) return Usage("--silent needs --answers FILE");
+  if (!options.record.empty()) return Usage("--record is for the window, not --silent");
 
   try {
     std::ifstream in(options.answers, std::ios::binary);

@@ -26,6 +26,7 @@
 #include "setup/copy_script.h"
 #include "setup/install_ops.h"
 #include "setup/tests/wizard_fixture.h"
+#include "testsupport/end_state.h"
 #include "testsupport/run_program.h"
 #include "testsupport/temp_folder.h"
 
@@ -324,76 +325,6 @@ TEST_F(InstallationRunTest, FinishRunsThePostInstallProgramsInOrder) {
                                              "NimbraSrv.exe wait", "NimbraMGR.exe"}));
 }
 
-// What an installation left on the machine, written so that two
-// installations of the same answers compare equal: every file's content,
-// with what differs from run to run by nature left out (times, random key
-// material): the key databases as their rows' owners, types, addresses and
-// expiry; the journal, the copies of the key step and the queued message
-// only by their presence; the programs started as a set.
-std::string EndState(const std::filesystem::path& root) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), root).string());
-  }
-  std::sort(files.begin(), files.end());
-  std::ostringstream out;
-  for (const std::string& name : files) {
-    const fs::path path = root / name;
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    out << "== " << name << "\n";
-    if (name.ends_with(".DAT")) {
-      const std::string table = path.filename().string();
-      out << testsupport::RunCommand("sqlite3 '" + path.string() + "' 'select ENTITY_NAME, " +
-                                     "KEY_CONTAINER_TYPE, VERSION, EXPIRES from [" + table +
-                                     "] order by 1, 2, 3; select URL, KEY_TYPE from [URL" + table +
-                                     "] order by 1, 2'")
-                 .out;
-    } else if (name.ends_with(".lnk")) {
-      // A link file keeps its target's times (bytes 28 to 51 of its header).
-      if (text.size() >= 52) text.replace(28, 24, 24, '\0');
-      out << text << "\n";
-    } else if (name.ends_with(".reg")) {
-      std::istringstream lines(text);
-      for (std::string line; std::getline(lines, line);) {
-        // A key's line ends in its time, and so does the line after it.
-        if (line.rfind("#time=", 0) == 0) line = "#time=";
-        if (line.rfind("[", 0) == 0) line = line.substr(0, line.rfind(']') + 1);
-        out << line << "\n";
-      }
-    } else if (name.ends_with("process-journal.txt")) {
-      std::set<std::string> started;
-      std::istringstream lines(text);
-      for (std::string line; std::getline(lines, line);)
-        started.insert(line.substr(std::min(line.size(), line.find('\t'))));
-      for (const auto& line : started) out << line << "\n";
-    } else if (name.ends_with("Install.jnl") || name.find("KeysBefore") != std::string::npos ||
-               name.ends_with(".msg") || name.ends_with(".DAT.ini") ||
-               name.ends_with("DEBUG.TXT") || name.ends_with("registry.commit") ||
-               name.ends_with(".lock")) {
-      // present
-    } else {
-      for (std::size_t at = text.find("TimeStamp="); at != std::string::npos;
-           at = text.find("TimeStamp=", at + 1)) {
-        std::size_t end = at + 10;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-        text.erase(at + 10, end - at - 10);
-      }
-      // Sealed values (passwords, levels) hold random data: letters A to P.
-      std::istringstream lines(text);
-      for (std::string line; std::getline(lines, line);) {
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos && line.size() - eq > 40 &&
-            line.find_first_not_of("ABCDEFGHIJKLMNOP\r", eq + 1) == std::string::npos)
-          line = line.substr(0, eq + 1) + "(sealed)";
-        out << line << "\n";
-      }
-    }
-  }
-  return out.str();
-}
-
 // An installation killed at random moments and started again: each time it
 // completes with the end state of an installation never interrupted, and
 // makes or imports no key twice. Half the kills fall at random in the whole
@@ -453,7 +384,7 @@ TEST_F(InstallationRunTest, AKilledInstallationStartedAgainCompletes) {
   const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
                         std::chrono::steady_clock::now() - began)
                         .count();
-  const std::string reference = EndState(machine.Root());
+  const std::string reference = testsupport::EndState(machine.Root());
   ASSERT_NE(reference.find("admin|VRX"), std::string::npos) << reference;
   ASSERT_NE(reference.find("\nCA|DSA"), std::string::npos) << reference;
   ASSERT_NE(reference.find("\nBob|DSA"), std::string::npos) << reference;
@@ -492,7 +423,7 @@ TEST_F(InstallationRunTest, AKilledInstallationStartedAgainCompletes) {
       ++resumed;
       ASSERT_EQ(wait(start()), 0);
     }
-    const std::string now = EndState(machine.Root());
+    const std::string now = testsupport::EndState(machine.Root());
     if (now != reference) {
       // The lines that differ, as diff shows them.
       std::ofstream(saved / "reference.txt", std::ios::binary) << reference;

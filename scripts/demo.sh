@@ -9,9 +9,14 @@ machine=build/demo-machine
 rm -rf "$machine"
 build/nimbra-machine demo "$machine"
 build/nimbra-machine show "$machine"
-# Install NimbraPost on the demo machine unattended, with the bundled answers.
-build/nimbra-setup --machine "$machine" --setup-dir 'D:\SETUP\' --silent \
-  --answers app/nimbra-setup/demo-answers.ini --log "$machine/setup.log"
+# Install NimbraPost on the demo machine: in the wizard window when a display
+# is there (the bundled answers show what to enter), else unattended with them.
+if [[ -n "${DISPLAY:-}" ]]; then
+  build/nimbra-setup --machine "$machine" --setup-dir 'D:\SETUP\' --log "$machine/setup.log"
+else
+  build/nimbra-setup --machine "$machine" --setup-dir 'D:\SETUP\' --silent \
+    --answers app/nimbra-setup/demo-answers.ini --log "$machine/setup.log"
+fi
 log="$machine/setup.log"
 program="$machine/drive_c/Program Files/NimbraPost"
 echo

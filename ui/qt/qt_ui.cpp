@@ -75,8 +75,23 @@ void QtUi::Run(const ui::Control* source, const std::function<void()>& action) {
 void QtUi::End(const ui::ProcessEnd& end) {
   if (ended_) return;
   ended_ = end;
+  // Every open box and dialog closes; the code that opened it gets the end
+  // when its exec returns.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (dialog && dialog->isModal() && dialog->isVisible()) dialog->done(QDialog::Rejected);
+  }
   for (FormWindow* dialog : modal_) dialog->done(QDialog::Rejected);
-  QCoreApplication::exit(end.code);
+  // Only a running main loop is told to end: exit() without one would make
+  // every later event loop return at once.
+  if (inEventLoop_) QCoreApplication::exit(end.code);
+}
+
+void QtUi::RunEventLoop() {
+  if (ended_) return;
+  inEventLoop_ = true;
+  QApplication::exec();
+  inEventLoop_ = false;
 }
 
 void QtUi::ThrowIfEnded() const {

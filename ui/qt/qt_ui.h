@@ -32,6 +32,9 @@ class QtUi : public ui::Ui {
   // Set once the process has ended (Finish, Exit, a fatal stop).
   const std::optional<ui::ProcessEnd>& Ended() const { return ended_; }
 
+  // The person's session: Qt's main event loop until the process ends.
+  void RunEventLoop();
+
   WizardWindow* MainWindow() const { return main_.get(); }
   // The window showing a form (the wizard, a companion window or an open
   // dialog), or null.
@@ -72,6 +75,7 @@ class QtUi : public ui::Ui {
   std::map<int, std::unique_ptr<QTimer>> timers_;
   int nextTimer_ = 1;
   bool busy_ = false;
+  bool inEventLoop_ = false;
   std::optional<ui::ProcessEnd> ended_;
   std::unique_ptr<Recorder> recorder_;
   const ui::Control* lastPressed_ = nullptr;  // in the innermost dialog

@@ -1,7 +1,5 @@
 #include "ui/qt/run_window.h"
 
-#include <QApplication>
-
 #include "core/hex.h"
 #include "setup/unattended.h"
 
@@ -24,7 +22,7 @@ void FinishRecording(setup::TSetupForm& wizard, QtUi& ui) {
 }
 
 int RunWindow(setup::TSetupForm& wizard, QtUi& ui, std::string* reason) {
-  if (StartWindow(wizard, ui)) QApplication::exec();
+  if (StartWindow(wizard, ui)) ui.RunEventLoop();
   FinishRecording(wizard, ui);
   const ui::ProcessEnd end =
       ui.Ended().value_or(ui::ProcessEnd{ui::kExitUserExit, "window closed"});

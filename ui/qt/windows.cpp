@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -80,6 +81,8 @@ WizardWindow::WizardWindow(ui::Form& form, Dispatch dispatch, PictureLoader pict
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     view.box = new QGroupBox(Q(page.title), scroll);
+    view.box->setMouseTracking(true);
+    view.box->installEventFilter(this);
     auto* layout = new QVBoxLayout(view.box);
     view.controls = std::make_unique<ControlSet>(form, form.ControlsOf(page.name), dispatch_,
                                                  pictures_, view.box, layout);
@@ -133,6 +136,18 @@ void WizardWindow::Sync() {
   const bool finishShown = finish && active == "TabSheet19" && form_.At("Finish").visible;
   if (auto* f = qobject_cast<QPushButton*>(finish)) f->setDefault(finishShown);
   if (next) next->setDefault(!finishShown);
+}
+
+bool WizardWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && form_.onMouseMove) {
+    auto* move = static_cast<QMouseEvent*>(event);
+    const QPoint p = move->position().toPoint();
+    const int shift = ShiftState(move->modifiers(), move->buttons());
+    dispatch_(nullptr, [this, shift, p] {
+      if (form_.onMouseMove) form_.onMouseMove(shift, p.x(), p.y());
+    });
+  }
+  return FormWindowBase::eventFilter(watched, event);
 }
 
 void WizardWindow::reject() {

@@ -48,6 +48,9 @@ class WizardWindow : public FormWindowBase {
  protected:
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
+  // Mouse moves over a page go to the form's own handler (the random data
+  // gathered while the navigation waits for it).
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct PageView {

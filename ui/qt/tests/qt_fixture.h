@@ -57,6 +57,23 @@ struct WindowSession {
   QWidget* Widget(const std::string& control);
 };
 
+// The answers a person gives to the boxes of the demo installation.
+inline const std::map<std::string, std::string> kDemoBoxAnswers = {
+    {"JoinExistingDatabase", "No"},
+    {"OverwriteDataFiles", "Yes"},
+    {"MailboxPassword", "calypso-demo"},
+    {"AddEmailAddress", "jo@example.com"},
+    {"ExitSetup", "Cancel"}};
+
+// A person's Standard installation of the demo (the answers of
+// DemoAnswers) from the first page to Finish: typing, clicks and Enter, mouse
+// moves over the scribble box. `around`, when given, runs each press that
+// leaves a page. Returns the pages shown, in order.
+std::vector<std::string> DriveStandardInstall(
+    WindowSession& s,
+    const std::function<void(const std::string& page, const std::function<void()>& press)>& around =
+        {});
+
 // The answers of the demo installation, as an answer file.
 std::string DemoAnswers();
 

@@ -22,6 +22,9 @@ int ShiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
 
 PictureView::PictureView(std::string name, QWidget* parent)
     : QWidget(parent), name_(std::move(name)) {
+  // The logos keep their size; the other pictures take the room they get.
+  if (name_ == "HeadLogo" || name_ == "BackLogo" || name_ == "BackImage2")
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   if (name_ == "Animation") {
     // The searching animation turns while the box is shown.
     connect(&animation_, &QTimer::timeout, this, [this] {
@@ -46,7 +49,9 @@ void PictureView::SetMouseHandler(MouseHandler handler) {
 
 QSize PictureView::sizeHint() const {
   if (!picture_.isNull()) return picture_.deviceIndependentSize().toSize();
-  if (name_ == "HeadLogo") return {160, 40};
+  if (name_ == "HeadLogo") return {132, 30};
+  if (name_ == "BackLogo") return {240, 60};
+  if (name_ == "BackImage2") return {240, 30};
   if (name_ == "MouseScribble") return {300, 140};
   if (name_ == "Illustration") return {260, 110};
   if (name_ == "Animation") return {200, 40};
@@ -89,10 +94,13 @@ void PictureView::PaintBuiltIn(QPainter& painter) {
     painter.setPen(Qt::black);
     painter.drawRect(r);
     painter.drawText(QRect(8, 8, r.width() - 16, 20), Qt::AlignLeft, "Properties");
-    painter.drawText(QRect(8, 40, 150, 20), Qt::AlignLeft, "Server timeout (seconds):");
-    painter.fillRect(QRect(160, 40, 60, 20), Qt::white);
-    painter.drawRect(QRect(160, 40, 60, 20));
-    painter.drawText(QRect(164, 40, 56, 20), Qt::AlignVCenter, "7200");
+    const QString caption = "Server timeout (seconds):";
+    const int width = painter.fontMetrics().horizontalAdvance(caption);
+    painter.drawText(QRect(8, 40, width, 20), Qt::AlignVCenter, caption);
+    const QRect box(16 + width, 40, 60, 20);
+    painter.fillRect(box, Qt::white);
+    painter.drawRect(box);
+    painter.drawText(box.adjusted(4, 0, 0, 0), Qt::AlignVCenter, "7200");
   } else {
     // The product's logo in the header, the backdrop and the pages.
     QLinearGradient gradient(r.topLeft(), r.topRight());

@@ -190,7 +190,7 @@ TEST_F(WindowTest, EveryTextFitsOnEveryPageOfTheStandardAndGatewaySequencesAndTh
       ++shown;
       EXPECT_EQ(CutOff(s.Window().PageWidget(page)), std::vector<std::string>{})
           << sequence << " " << page;
-      char number[8];
+      char number[16];
       std::snprintf(number, sizeof number, "%02d", ++n);
       Shot(s.Window(), sequence + "-" + number + "-" + page);
     }

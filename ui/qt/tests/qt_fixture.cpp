@@ -13,6 +13,12 @@
 #include "testsupport/run_program.h"
 #include "ui/qt/drive_dialog.h"
 
+// The font library keeps its caches for the life of the process; the leak
+// checker of the sanitized build is told so.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace nimbra::uiqt::testing {
 
 QApplication& App() {

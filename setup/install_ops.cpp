@@ -13,6 +13,7 @@
 #include "platform/machine.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/reg_text.h"
+#include "setup/journal_records.h"
 #include "ui/ui.h"
 
 namespace nimbra::setup {
@@ -25,13 +26,31 @@ std::string Sha1Hex(std::string_view bytes) {
   return HexLower(digest);
 }
 
-std::string ValueText(const platform::RegValue& value) {
+}  // namespace
+
+std::string InstallOps::ValueText(const platform::RegValue& value) {
   return std::to_string(static_cast<std::uint32_t>(value.type)) + ":" +
          HexLower(std::span(value.data.data(), value.data.size()));
 }
 
+namespace {
+
 std::string KeyName(platform::RootKey root, std::string_view path) {
   return platform::RootKeyName(root) + "\\" + std::string(path);
+}
+
+// The outermost key of path that does not exist (path itself when only it
+// is missing): the keys from there on are created with it.
+std::string FirstMissingKey(platform::Registry& reg, platform::RootKey root,
+                            std::string_view path) {
+  std::string missing(path);
+  for (;;) {
+    const std::size_t slash = missing.find_last_of('\\');
+    if (slash == std::string::npos || slash == 0) return missing;
+    const std::string parent = missing.substr(0, slash);
+    if (reg.KeyExists(root, parent)) return missing;
+    missing = parent;
+  }
 }
 
 }  // namespace
@@ -47,51 +66,22 @@ InstallJournal::InstallJournal(platform::Machine& machine, std::string programLo
 }
 
 void InstallJournal::TakeUp(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    at = end + 1;
+  auto records = ReadJournalRecords(text);
+  if (!records) return;                                          // not a journal: start afresh
+  if (!records->empty() && records->back().op == "END") return;  // a finished installation
+  // A journal an uninstall has begun to take back is no installation to go on with.
+  for (const JournalRecord& r : *records) {
+    if (!r.undone.empty()) return;
   }
-  if (lines.empty() || lines.front() != kHeader) return;
-  std::vector<Record> records;
-  std::map<int, std::size_t> byNumber;
-  int highest = 0;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    std::vector<std::string> fields;
-    for (std::size_t at = 0;;) {
-      const std::size_t tab = lines[i].find('\t', at);
-      fields.push_back(UnescapeField(lines[i].substr(at, tab - at)));
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-    }
-    if (fields.size() < 3) return;  // not a journal line: start afresh
-    const int number = std::atoi(fields[1].c_str());
-    if (number <= 0) return;
-    if (fields[0] == "B") {
-      byNumber[number] = records.size();
-      records.push_back({fields[2], {fields.begin() + 3, fields.end()}, 0});
-      highest = std::max(highest, number);
-    } else if (fields[0] == "D" && byNumber.count(number)) {
-      records[byNumber[number]].state = fields[2] == "OK" ? 1 : 2;
-    } else {
-      return;
-    }
-  }
-  if (!records.empty() && records.back().op == "END") return;  // a finished installation
-  lines_ = std::move(lines);
-  while (!lines_.empty() && lines_.back().empty()) lines_.pop_back();
-  next_ = highest + 1;
-  earlier_ = std::move(records);
+  lines_ = JournalLines(text);
+  for (const JournalRecord& r : *records) next_ = std::max(next_, r.number + 1);
+  earlier_ = std::move(*records);
   resumed_ = true;
 }
 
 std::vector<std::vector<std::string>> InstallJournal::DoneBefore(std::string_view op) const {
   std::vector<std::vector<std::string>> out;
-  for (const Record& r : earlier_) {
+  for (const JournalRecord& r : earlier_) {
     if (r.op == op && r.state == 1) out.push_back(r.fields);
   }
   return out;
@@ -99,13 +89,13 @@ std::vector<std::vector<std::string>> InstallJournal::DoneBefore(std::string_vie
 
 bool InstallJournal::UnfinishedBefore(std::string_view op,
                                       const std::vector<std::string>& fields) const {
-  return std::any_of(earlier_.begin(), earlier_.end(), [&](const Record& r) {
+  return std::any_of(earlier_.begin(), earlier_.end(), [&](const JournalRecord& r) {
     return r.op == op && r.fields == fields && r.state == 0;
   });
 }
 
 bool InstallJournal::WroteBefore(std::string_view file) const {
-  return std::any_of(earlier_.begin(), earlier_.end(), [&](const Record& r) {
+  return std::any_of(earlier_.begin(), earlier_.end(), [&](const JournalRecord& r) {
     return r.state != 2 && (r.op == "INI" || r.op == "WRITE" || r.op == "USERSFILE") &&
            !r.fields.empty() && SameText(r.fields[0], file);
   });
@@ -113,12 +103,12 @@ bool InstallJournal::WroteBefore(std::string_view file) const {
 
 bool InstallJournal::UnfinishedBefore(std::string_view op) const {
   return std::any_of(earlier_.begin(), earlier_.end(),
-                     [&](const Record& r) { return r.op == op && r.state == 0; });
+                     [&](const JournalRecord& r) { return r.op == op && r.state == 0; });
 }
 
 std::vector<std::string> InstallJournal::FieldsBefore() const {
   std::vector<std::string> out;
-  for (const Record& r : earlier_) out.insert(out.end(), r.fields.begin(), r.fields.end());
+  for (const JournalRecord& r : earlier_) out.insert(out.end(), r.fields.begin(), r.fields.end());
   return out;
 }
 
@@ -208,13 +198,21 @@ void InstallOps::Note(std::string_view op, const std::vector<std::string>& field
 }
 
 std::string InstallOps::FileState(std::string_view path) const {
-  if (!machine_.FileExists(path)) return "absent";
+  return FileState(machine_, path);
+}
+
+std::string InstallOps::FileState(platform::Machine& machine, std::string_view path) {
+  if (!machine.FileExists(path)) return "absent";
   try {
-    const std::string bytes = machine_.ReadFile(path);
+    const std::string bytes = machine.ReadFile(path);
     return "size=" + std::to_string(bytes.size()) + " sha1=" + Sha1Hex(bytes);
   } catch (const platform::FileError&) {
     return "unreadable";
   }
+}
+
+void InstallOps::NoteWritten(std::string_view path) {
+  Note("WROTE", {std::string(path), FileState(path)});
 }
 
 bool InstallOps::CreateFolder(std::string_view path) {
@@ -243,6 +241,7 @@ bool InstallOps::CopyFile(std::string_view source, std::string_view destination)
       "COPY", {std::string(source), std::string(destination), FileState(destination)});
   const bool ok = machine_.CopyFile(source, destination, false);
   journal_.Done(n, ok);
+  if (ok) NoteWritten(destination);
   return ok;
 }
 
@@ -257,6 +256,7 @@ bool InstallOps::WriteFile(std::string_view path, std::string_view content) {
     ok = false;
   }
   journal_.Done(n, ok);
+  if (ok) NoteWritten(path);
   return ok;
 }
 
@@ -314,8 +314,10 @@ bool InstallOps::WriteIni(std::string_view file, std::string_view section, std::
       previous = "unreadable";
     }
   }
-  const int n = journal_.Begin("INI", {std::string(file), std::string(section), std::string(key),
-                                       std::string(value), previous});
+  std::vector<std::string> fields = {std::string(file), std::string(section), std::string(key),
+                                     std::string(value), previous};
+  if (!machine_.FileExists(file)) fields.emplace_back("file-created");
+  const int n = journal_.Begin("INI", fields);
   bool ok = false;
   if (ini) {
     try {
@@ -358,9 +360,10 @@ void InstallOps::WriteRegValue(platform::RootKey root, std::string_view path, st
     const auto key = reg.OpenKey(root, path, false);
     if (key->ValueExists(name)) previous = ValueText(key->ReadRaw(name));
   }
-  const int n =
-      journal_.Begin("REGVALUE", {KeyName(root, path), std::string(name), ValueText(value),
-                                  previous, keyExisted ? "key-existed" : "key-created"});
+  std::vector<std::string> fields = {KeyName(root, path), std::string(name), ValueText(value),
+                                     previous, keyExisted ? "key-existed" : "key-created"};
+  if (!keyExisted) fields.push_back(KeyName(root, FirstMissingKey(reg, root, path)));
+  const int n = journal_.Begin("REGVALUE", fields);
   try {
     reg.OpenKey(root, path, true)->WriteRaw(name, value);
   } catch (...) {
@@ -373,7 +376,8 @@ void InstallOps::WriteRegValue(platform::RootKey root, std::string_view path, st
 void InstallOps::CreateRegKey(platform::RootKey root, std::string_view path) {
   platform::Registry& reg = machine_.Reg();
   if (reg.KeyExists(root, path)) return;
-  const int n = journal_.Begin("REGKEY", {KeyName(root, path)});
+  const int n = journal_.Begin(
+      "REGKEY", {KeyName(root, path), KeyName(root, FirstMissingKey(reg, root, path))});
   try {
     reg.OpenKey(root, path, true);
   } catch (...) {
@@ -444,6 +448,7 @@ void InstallOps::SaveShortcut(platform::ShellLink& link, std::string_view linkPa
     throw;
   }
   journal_.Done(n, true);
+  NoteWritten(linkPath);
 }
 
 void InstallOps::ImportReg(const std::vector<RegStep>& steps, std::string_view sourceName,

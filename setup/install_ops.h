@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/registry/registry.h"
+#include "setup/journal_records.h"
 #include "setup/update_reg.h"
 
 namespace nimbra::platform {
@@ -72,19 +73,13 @@ class InstallJournal {
 
   void TakeUp(const std::string& text);
 
-  struct Record {
-    std::string op;
-    std::vector<std::string> fields;
-    int state = 0;  // 0: begun only, 1: OK, 2: FAILED
-  };
-
   platform::Machine& machine_;
   std::string programLocation_;
   ui::Ui* ui_;
   std::vector<std::string> lines_;
   int next_ = 1;
   bool resumed_ = false;
-  std::vector<Record> earlier_;  // the interrupted installation's records
+  std::vector<JournalRecord> earlier_;  // the interrupted installation's records
 };
 
 // The operations through which an installation changes the machine. Each
@@ -154,7 +149,17 @@ class InstallOps {
  private:
   // "absent", or "size=<n> sha1=<hex>" of an existing file.
   std::string FileState(std::string_view path) const;
+  // Records what a file holds after the installation wrote it, so that an
+  // uninstall can tell a file the user changed since.
+  void NoteWritten(std::string_view path);
 
+ public:
+  // "absent", or "size=<n> sha1=<hex>" of an existing file.
+  static std::string FileState(platform::Machine& machine, std::string_view path);
+  // A registry value as the journal writes it: "<type>:<hex of the data>".
+  static std::string ValueText(const platform::RegValue& value);
+
+ private:
   platform::Machine& machine_;
   InstallJournal& journal_;
 };

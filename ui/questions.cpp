@@ -27,6 +27,9 @@ constexpr QuestionInfo kQuestions[] = {
     {q::DataLocationDialog, "Select Location for the NimbraPost Data Files."},
     {q::AccountsFileDialog, "Load from File"},
     {q::OldVersionFolderDialog, "Select the NimbraPost 2.1x File Directory"},
+    {q::RemoveDataFiles,
+     "Remove the data files too (key databases, users file and e-mail account records)?\r\n"
+     "Click No to keep them for a later installation"},
 };
 
 }  // namespace

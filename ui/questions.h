@@ -26,6 +26,7 @@ inline constexpr std::string_view ProgramLocationDialog = "ProgramLocationDialog
 inline constexpr std::string_view DataLocationDialog = "DataLocationDialog";
 inline constexpr std::string_view AccountsFileDialog = "AccountsFileDialog";
 inline constexpr std::string_view OldVersionFolderDialog = "OldVersionFolderDialog";
+inline constexpr std::string_view RemoveDataFiles = "RemoveDataFiles";
 }  // namespace q
 
 std::span<const QuestionInfo> AllQuestions();

@@ -2,6 +2,8 @@
 //
 //   nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]
 //                [--silent --answers FILE | --record FILE] [--log FILE]
+//   nimbra-setup --machine DIR --uninstall [--keep-data] [--silent]
+//                [--answers FILE] [--log FILE]
 //
 // Without --silent the wizard window opens; --record writes the answer file
 // of what the person entered, for a later --silent --answers run.
@@ -17,6 +19,7 @@
 #include "setup/answer_ui.h"
 #include "setup/tsetup_form.h"
 #include "setup/unattended.h"
+#include "setup/uninstall_command.h"
 #include "ui/event_log.h"
 #ifdef NIMBRA_HAVE_QT
 #include <QApplication>
@@ -35,12 +38,16 @@ struct Options {
   std::string log;
   std::string record;
   bool silent = false;
+  bool uninstall = false;
+  bool keepData = false;
 };
 
 int Usage(const char* message) {
   std::cerr << "nimbra-setup: " << message << "\n"
             << "usage: nimbra-setup --machine DIR --setup-dir WINPATH [--program-name NAME]\n"
-            << "                    [--silent --answers FILE | --record FILE] [--log FILE]\n";
+            << "                    [--silent --answers FILE | --record FILE] [--log FILE]\n"
+            << "       nimbra-setup --machine DIR --uninstall [--keep-data] [--silent]\n"
+            << "                    [--answers FILE] [--log FILE]\n";
   return 64;
 }
 
@@ -74,6 +81,58 @@ int RunWindow(int argc, char** argv, const Options& options) {
 #endif
 }
 
+// A console answer to the one question of the uninstall.
+class ConsoleUi : public nimbra::setup::AnswerFileUi {
+ public:
+  ConsoleUi() : AnswerFileUi("") {}
+
+ protected:
+  nimbra::ui::Answer DoAsk(const nimbra::ui::Question& question, nimbra::ui::Buttons) override {
+    std::cout << question.text << " [y/N] " << std::flush;
+    std::string line;
+    std::getline(std::cin, line);
+    return !line.empty() && (line[0] == 'y' || line[0] == 'Y') ? nimbra::ui::Answer::Yes
+                                                               : nimbra::ui::Answer::No;
+  }
+};
+
+int Uninstall(const Options& options) {
+  if (options.machine.empty()) return Usage("--machine is required");
+  if (!options.setupDir.empty() || !options.record.empty())
+    return Usage("--uninstall takes no --setup-dir or --record");
+  try {
+    std::string answers;
+    if (!options.answers.empty()) {
+      std::ifstream in(options.answers, std::ios::binary);
+      if (!in) {
+        std::cerr << "nimbra-setup: cannot read the answer file " << options.answers << "\n";
+        return 66;
+      }
+      std::stringstream text;
+      text << in.rdbuf();
+      answers = text.str();
+    }
+    auto machine = nimbra::platform::Machine::Open(options.machine);
+    std::unique_ptr<nimbra::ui::EventLog> log;
+    if (!options.log.empty()) log = std::make_unique<nimbra::ui::EventLog>(options.log);
+    using nimbra::setup::DataChoice;
+    const DataChoice data = options.keepData                            ? DataChoice::Keep
+                            : options.silent && options.answers.empty() ? DataChoice::KeepUnasked
+                                                                        : DataChoice::Ask;
+    std::unique_ptr<nimbra::setup::AnswerFileUi> ui;
+    if (options.answers.empty() && !options.silent) {
+      ui = std::make_unique<ConsoleUi>();
+    } else {
+      ui = std::make_unique<nimbra::setup::AnswerFileUi>(answers);
+    }
+    ui->SetLog(log.get());
+    return nimbra::setup::RunUninstallCommand(machine, *ui, data, std::cout);
+  } catch (const std::exception& e) {
+    std::cerr << "nimbra-setup: " << e.what() << "\n";
+    return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,11 +159,17 @@ int main(int argc, char** argv) {
       ok = value(options.record);
     } else if (arg == "--silent") {
       options.silent = true;
+    } else if (arg == "--uninstall") {
+      options.uninstall = true;
+    } else if (arg == "--keep-data") {
+      options.keepData = true;
     } else {
       return Usage(("unknown argument " + arg).c_str());
     }
     if (!ok) return Usage(("missing value after " + arg).c_str());
   }
+  if (options.uninstall) return Uninstall(options);
+  if (options.keepData) return Usage("--keep-data is for --uninstall");
   if (options.machine.empty() || options.setupDir.empty()) {
     return Usage("--machine and --setup-dir are required");
   }

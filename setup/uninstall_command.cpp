@@ -1,0 +1,45 @@
+#include "setup/uninstall_command.h"
+
+#include <ostream>
+
+#include "setup/uninstall.h"
+#include "ui/questions.h"
+
+namespace nimbra::setup {
+
+namespace {
+
+std::string QuestionText(std::string_view id) {
+  for (const ui::QuestionInfo& info : ui::AllQuestions()) {
+    if (info.id == id) return std::string(info.text);
+  }
+  return std::string(id);
+}
+
+}  // namespace
+
+int RunUninstallCommand(platform::Machine& machine, ui::Ui& ui, DataChoice data,
+                        std::ostream& out) {
+  Uninstaller uninstaller(machine, ui);
+  const auto found = uninstaller.FindInstallation();
+  if (!found || uninstaller.AlreadyUninstalled()) {
+    out << "Nothing to remove: no NimbraPost installation was found on this machine.\n";
+    ui.LogLine("UNINSTALL nothing to remove");
+    return 0;
+  }
+  bool keepData = true;
+  if (data == DataChoice::Ask) {
+    keepData = !ui.AskYesNo({std::string(ui::q::RemoveDataFiles),
+                             QuestionText(ui::q::RemoveDataFiles), "NimbraPost Uninstall"});
+  } else if (data == DataChoice::KeepUnasked) {
+    out << "The data files are kept: --silent without an answer file keeps them (give "
+           "--answers with RemoveDataFiles=Yes to remove them).\n";
+  }
+  out << "Uninstalling NimbraPost from " << *found << "\n";
+  const int code = uninstaller.Run(*found, keepData);
+  for (const std::string& line : uninstaller.Summary()) out << "  " << line << "\n";
+  out << (code == 0 ? "NimbraPost was uninstalled.\n" : "The uninstall failed.\n");
+  return code;
+}
+
+}  // namespace nimbra::setup

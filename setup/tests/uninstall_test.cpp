@@ -8,12 +8,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <random>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "core/strings.h"
+#include "detect/account_sections.h"
+#include "detect/client_search.h"
+#include "detect/search_drives.h"
 #include "platform/processes/running_programs.h"
 #include "platform/profile/profile_file.h"
+#include "platform/registry/reg_text.h"
+#include "platform/registry/registry.h"
 #include "setup/tests/wizard_fixture.h"
 #include "setup/uninstall_command.h"
 #include "testsupport/end_state.h"
@@ -91,6 +101,8 @@ class UninstallTest : public WizardTest {
     machine.SetString(std::string(kNavigatorKey) + "\\User", "User_Addr", "nav@example.net");
     machine.SetString(std::string(kNavigatorKey) + "\\Services", "SMTP_Server", "smtp.nav.example");
     machine.SetString(std::string(kNavigatorKey) + "\\Services", "POP_Server", "pop.nav.example");
+    machine.SetString("HKLM\\System\\CurrentControlSet\\Services\\Tcpip\\Parameters", "NameServer",
+                      "192.0.2.53");
     // Every Windows machine has file classes.
     machine.SetString("HKCR\\.txt", "", "txtfile");
     machine->Save();
@@ -146,18 +158,202 @@ class UninstallTest : public WizardTest {
     return out;
   }
 
+  std::set<std::string> Detected();
+
   std::string before;
 };
 
-TEST_F(UninstallTest, InstallThenUninstallLeavesTheMachineAsItWas) {
-  Install("[TabSheet9]\r\nQuickroute=0\r\n");
-  if (getenv("UNINSTALL_DEBUG"))
-    std::ofstream("/tmp/u/journal.txt", std::ios::binary)
-        << machine.ReadFile(std::string(kProgram) + "Install.jnl");
+// A search in a folder of its own: every account found, by its program and
+// servers.
+std::set<std::string> UninstallTest::Detected() {
+  const std::string folder = "C:\\Detect\\";
+  machine->ForceDirectories(folder);
+  AnswerFileUi quiet("");
+  detect::DetectContext context(*machine, quiet, "D:\\");
+  detect::SetSearchDrives(context, {"C:\\"});
+  ui::Control panel("Detect", ui::ControlKind::Panel, "TabSheet8");
+  std::vector<std::string> addresses;
+  detect::SearchForClients(context, panel, addresses, folder);
+  auto ws = detect::WsIniFile(*machine, folder);
+  std::set<std::string> found;
+  detect::DetectedAccount account;
+  for (int n = 1; detect::LoadAccountSection(ws, n, account); ++n) {
+    found.insert(account.software.str() + " " + account.pop3Server.str() + ":" +
+                 account.pop3Port.str() + " " + account.smtpServer.str() + ":" +
+                 account.smtpPort.str() + " " + account.imapServer.str());
+    account = {};
+  }
+  std::filesystem::remove_all(*machine->HostPath(folder));
+  machine->DeleteFile("D:\\Dump.txt");
+  return found;
+}
+
+class EveryRouteTest : public UninstallTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EveryRouteTest, InstallThenUninstallLeavesTheMachineAsItWasAndTheAccountsTheirServers) {
+  const std::set<std::string> accounts = Detected();
+  ASSERT_EQ(accounts.size(), 9u);
+  Install(GetParam() ? "" : "[TabSheet18]\r\nQuickroute=0\r\n");
+  const std::string hosts = machine.ReadFile(machine->HostsFilePath());
+  EXPECT_EQ(hosts.find("#added by NimbraPost") != std::string::npos, GetParam()) << hosts;
   const Outcome o = Uninstall();
-  if (getenv("UNINSTALL_DEBUG")) std::ofstream("/tmp/u/out.txt", std::ios::binary) << o.out;
   EXPECT_EQ(o.code, 0) << o.out;
   EXPECT_EQ(Differences(testsupport::EndState(machine.Root())), "") << o.out;
+  EXPECT_EQ(Detected(), accounts);
+  EXPECT_NE(o.out.find("removed C:\\Program Files\\NimbraPost\\Nimbra.exe"), std::string::npos);
+  EXPECT_NE(o.out.find("Eudora (Eu): its real servers given back"), std::string::npos) << o.out;
+
+  // A second run finds nothing to remove and changes nothing.
+  const std::string after = testsupport::EndState(machine.Root());
+  const Outcome again = Uninstall();
+  EXPECT_EQ(again.code, 0);
+  EXPECT_NE(again.out.find("Nothing to remove"), std::string::npos) << again.out;
+  EXPECT_EQ(testsupport::EndState(machine.Root()), after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, EveryRouteTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Quickroute" : "Ports"; });
+
+TEST_F(UninstallTest, WhatTheUserChangedAndTheKeptDataStayAndAreReported) {
+  Install("[TabSheet18]\r\nQuickroute=0\r\n");
+  machine.PutFile("C:\\windows\\NimbraPost.ini", "[Mine]\r\nEdited=1\r\n");
+  machine->Reg()
+      .OpenKey(platform::RootKey::ClassesRoot, ".VRX", false)
+      ->WriteString("", "MyViewer");
+  const std::string data = std::string(kProgram) + "Data\\";
+  const Outcome o = Uninstall(DataChoice::Keep);
+  EXPECT_EQ(o.code, 0) << o.out;
+  EXPECT_NE(o.out.find("kept C:\\windows\\NimbraPost.ini: changed since the installation"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("kept HKEY_CLASSES_ROOT\\.VRX (Default): changed since the installation"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(machine.ReadFile("C:\\windows\\NimbraPost.ini"), "[Mine]\r\nEdited=1\r\n");
+  EXPECT_EQ(machine->Reg().OpenKey(platform::RootKey::ClassesRoot, ".VRX", false)->ReadString(""),
+            "MyViewer");
+  // The data stays, and WS.INI with its accounts, none of them active.
+  EXPECT_TRUE(machine->FileExists(data + "Users.ini"));
+  EXPECT_TRUE(machine->FileExists(data + "MYKEYS.DAT"));
+  auto ws = detect::WsIniFile(*machine, kProgram);
+  detect::DetectedAccount account;
+  int sections = 0;
+  for (; detect::LoadAccountSection(ws, sections + 1, account); ++sections) {
+    EXPECT_FALSE(account.active) << sections + 1;
+  }
+  EXPECT_EQ(sections, 9);
+  // Everything else is as it was.
+  std::string diff = Differences(testsupport::EndState(machine.Root()));
+  for (const char* own :
+       {"NimbraPost/Data/", "NimbraPost/WS.INI", "NimbraPost/Install.jnl", "NimbraPost.ini"})
+    EXPECT_NE(diff.find(own), std::string::npos) << own;
+  EXPECT_EQ(diff.find("NimbraPost/Nimbra.exe"), std::string::npos) << diff;
+  EXPECT_EQ(diff.find("== drive_c/Program Files/Eudora"), std::string::npos) << diff;
+}
+
+TEST_F(UninstallTest, SilentWithoutAnswersKeepsTheDataAndSaysSo) {
+  Install("[TabSheet18]\r\nQuickroute=0\r\n");
+  const Outcome o = Uninstall(DataChoice::KeepUnasked);
+  EXPECT_NE(o.out.find("The data files are kept"), std::string::npos) << o.out;
+  EXPECT_TRUE(machine->FileExists(std::string(kProgram) + "Data\\Users.ini"));
+  EXPECT_FALSE(machine->FileExists(std::string(kProgram) + "Nimbra.exe"));
+}
+
+TEST_F(UninstallTest, AFileInUseIsLeftForRemovalAtTheNextStart) {
+  Install("[TabSheet18]\r\nQuickroute=0\r\n");
+  const std::string program = std::string(kProgram) + "Nimbra.exe";
+  // The product runs with its program file mapped.
+  platform::RunningPrograms(machine.Root(), platform::ResolverFor(*machine)).Start(program, {});
+  const Outcome o = Uninstall();
+  EXPECT_NE(o.out.find("removed at the next start " + program + ": it is in use"),
+            std::string::npos)
+      << o.out;
+  EXPECT_TRUE(machine->FileExists(program));
+  const auto key =
+      machine->Reg().OpenKey(platform::RootKey::LocalMachine,
+                             "SYSTEM\\CurrentControlSet\\Control\\Session Manager", false);
+  ASSERT_TRUE(key.has_value());
+  const platform::RegValue value = key->ReadRaw("PendingFileRenameOperations");
+  EXPECT_EQ(value.type, platform::RegType::MultiString);
+  // "\??\<path>", an empty name, and the list's end.
+  const auto bytes = platform::reg::Utf16Bytes(
+      platform::reg::AnsiToUtf16("\\??\\" + program + std::string(1, '\0') + std::string(1, '\0')),
+      true);
+  EXPECT_EQ(value.data, bytes);
+  // Saved with the registry: a machine opened afresh has it.
+  EXPECT_TRUE(platform::Machine::Open(machine.Root())
+                  .Reg()
+                  .OpenKey(platform::RootKey::LocalMachine,
+                           "SYSTEM\\CurrentControlSet\\Control\\Session Manager", false)
+                  ->ValueExists("PendingFileRenameOperations"));
+}
+
+// Runs `work` in a child process and kills it after `delay`; true when it
+// was killed before it ended.
+bool KilledAfter(std::chrono::microseconds delay, const std::function<int()>& work) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 1;
+    try {
+      code = work();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  std::this_thread::sleep_for(delay);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFSIGNALED(status);
+}
+
+TEST_F(UninstallTest, AKilledInstallationOrUninstallIsTakenBackWhole) {
+  before = testsupport::EndState(machine.Root());
+  testsupport::TempFolder saved("nimbra-uninstall-kill");
+  machine.SaveState(saved / "clean");
+  const std::string answers = std::string(kDesktopAnswers) + "[TabSheet18]\r\nQuickroute=0\r\n" +
+                              "[TabSheet16]\r\nPress=NoSTF\r\n";
+  const auto install = [&] {
+    platform::Machine m = platform::Machine::Open(machine.Root());
+    AnswerFileUi answerUi(answers);
+    TSetupForm form(answerUi, m, "D:\\");
+    const int code = RunUnattended(form, answerUi, nullptr);
+    if (code == 0) m.Save();
+    return code;
+  };
+  const auto uninstall = [&] {
+    platform::Machine m = platform::Machine::Open(machine.Root());
+    AnswerFileUi answerUi("[Answers]\r\nRemoveDataFiles=Yes\r\n");
+    std::ostringstream out;
+    return RunUninstallCommand(m, answerUi, DataChoice::Ask, out);
+  };
+  const auto timed = [](const std::function<int()>& work) {
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_FALSE(KilledAfter(std::chrono::seconds(120), work));
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 began);
+  };
+  const auto installSpan = timed(install);
+  const auto uninstallSpan = timed(uninstall);
+  std::mt19937 random(20261209);
+  int killed = 0;
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    machine.RestoreState(saved / "clean");
+    const bool killUninstall = round % 2 == 1;
+    if (killUninstall) {
+      ASSERT_EQ(install(), 0);
+      killed +=
+          KilledAfter(std::chrono::microseconds(random() % (uninstallSpan.count() + 1)), uninstall);
+    } else {
+      killed +=
+          KilledAfter(std::chrono::microseconds(random() % (installSpan.count() + 1)), install);
+    }
+    ASSERT_EQ(uninstall(), 0);
+    const std::string diff = Differences(testsupport::EndState(machine.Root()));
+    ASSERT_EQ(diff, "");
+  }
+  EXPECT_GT(killed, 3);
 }
 
 }  // namespace

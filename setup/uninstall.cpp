@@ -45,8 +45,12 @@ std::optional<std::string> Uninstaller::FindInstallation() {
   }
   candidates.emplace_back(kDefaultProgram);
   for (const std::string& candidate : candidates) {
+    // A wizard stopped before its journal reached the disk leaves WS.INI
+    // (its search's accounts) alone.
     const std::string folder = platform::WithTrailingBackslash(candidate);
-    if (machine_.FileExists(folder + std::string(InstallJournal::kFileName))) return folder;
+    if (machine_.FileExists(folder + std::string(InstallJournal::kFileName)) ||
+        machine_.FileExists(folder + "WS.INI"))
+      return folder;
   }
   return std::nullopt;
 }
@@ -56,8 +60,9 @@ bool Uninstaller::AlreadyUninstalled() {
   if (!found) return true;
   bool uninstalled = false;
   try {
-    const auto records = ReadJournalRecords(
-        machine_.ReadFile(*found + std::string(InstallJournal::kFileName)), &uninstalled);
+    const std::string journal = *found + std::string(InstallJournal::kFileName);
+    if (!machine_.FileExists(journal)) return false;
+    const auto records = ReadJournalRecords(machine_.ReadFile(journal), &uninstalled);
     return records && uninstalled;
   } catch (const platform::FileError&) {
     return false;
@@ -87,7 +92,8 @@ int Uninstaller::Run(const std::string& programLocation, bool keepData) {
   std::optional<std::vector<JournalRecord>> records;
   bool uninstalled = false;
   try {
-    journalText_ = machine_.ReadFile(journalPath);
+    journalText_ = machine_.FileExists(journalPath) ? machine_.ReadFile(journalPath)
+                                                    : std::string(InstallJournal::kHeader) + "\r\n";
     records = ReadJournalRecords(journalText_, &uninstalled);
   } catch (const platform::FileError&) {
   }
@@ -110,6 +116,7 @@ int Uninstaller::Run(const std::string& programLocation, bool keepData) {
     if (!users.empty()) data_ = platform::ExtractFilePath(users);
   }
   CollectTargets();
+  ClearStaleWrites();
   for (std::size_t i = records_.size(); i-- > 0;) UndoRecord(i);
   RemoveRightsCheckValues();
   machine_.Save();

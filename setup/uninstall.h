@@ -56,6 +56,7 @@ class Uninstaller {
   void CollectTargets();
   bool InDataLocation(const std::string& path) const;
 
+  void ClearStaleWrites();
   void UndoRecord(std::size_t index);
   void UndoFile(std::size_t index, const std::string& path);
   void UndoMove(const std::string& from, const std::string& to);

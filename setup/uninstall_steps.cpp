@@ -6,6 +6,7 @@
 #include "detect/account_sections.h"
 #include "detect/client_protection.h"
 #include "detect/client_restore.h"
+#include "platform/files/atomic_file.h"
 #include "platform/files/path.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/reg_text.h"
@@ -101,6 +102,26 @@ void Uninstaller::CollectTargets() {
         t.createdFrom = f.size() > 5 ? f[5] : f[0];
       }
     }
+  }
+}
+
+// The temporary files that killed writes left beside the files the
+// installation wrote (and beside the journal, WS.INI, the hosts file and
+// the e-mail programs' settings) go first.
+void Uninstaller::ClearStaleWrites() {
+  std::vector<std::string> files = {program_ + std::string(InstallJournal::kFileName),
+                                    program_ + "WS.INI", machine_.HostsFilePath()};
+  for (const JournalRecord& r : records_)
+    files.insert(files.end(), r.fields.begin(), r.fields.end());
+  if (machine_.FileExists(program_ + "WS.INI")) {
+    auto ws = detect::WsIniFile(machine_, program_);
+    for (const std::string& section : ws.SectionNames()) {
+      if (StartsText(section, "UNINSTALL")) files.push_back(ws.ReadString(section, "INIFile", ""));
+    }
+  }
+  for (const std::string& file : files) {
+    if (file.size() < 3 || file[1] != ':' || file.find('\n') != std::string::npos) continue;
+    if (const auto host = machine_.HostPath(file)) platform::RemoveStaleTempFiles(*host);
   }
 }
 

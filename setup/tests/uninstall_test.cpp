@@ -300,9 +300,13 @@ bool KilledAfter(std::chrono::microseconds delay, const std::function<int()>& wo
     }
     ::_exit(code);
   }
-  std::this_thread::sleep_for(delay);
-  ::kill(child, SIGKILL);
+  const auto end = std::chrono::steady_clock::now() + delay;
   int status = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    if (::waitpid(child, &status, WNOHANG) == child) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ::kill(child, SIGKILL);
   ::waitpid(child, &status, 0);
   return WIFSIGNALED(status);
 }

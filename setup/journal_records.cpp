@@ -37,7 +37,9 @@ std::optional<std::vector<JournalRecord>> ReadJournalRecords(std::string_view te
       at = tab + 1;
     }
     if (fields.size() < 3) return std::nullopt;
-    const int number = std::atoi(fields[1].c_str());
+    const long parsed = std::strtol(fields[1].c_str(), nullptr, 10);
+    if (parsed < 0 || parsed > 1000000000) return std::nullopt;
+    const int number = static_cast<int>(parsed);
     if (fields[0] == "U" && number == 0 && fields[2] == "END") {
       if (uninstalled) *uninstalled = true;
       continue;

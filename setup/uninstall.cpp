@@ -102,12 +102,17 @@ int Uninstaller::Run(const std::string& programLocation, bool keepData) {
     return 1;
   }
   if (uninstalled) {
-    Report("nothing to remove", program_, "the installation was taken back already");
+    // A run stopped after its last record leaves only its folders to go.
+    records_ = std::move(*records);
+    keepData_ = true;
+    RemoveFolders();
     return 0;
   }
   if (!journalText_.empty() && journalText_.back() != '\n') journalText_ += "\r\n";
   records_ = std::move(*records);
-  if (auto dir = ProductValue(machine_, kProductKey, "DataDir")) {
+  if (auto dir = JournalDataLocation(); !dir.empty()) {
+    data_ = platform::WithTrailingBackslash(dir);
+  } else if (auto dir = ProductValue(machine_, kProductKey, "DataDir")) {
     data_ = platform::WithTrailingBackslash(*dir);
   } else if (machine_.FileExists(program_ + "WS.INI")) {
     // The users file of WS.INI lies in the data location.

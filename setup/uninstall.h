@@ -54,6 +54,7 @@ class Uninstaller {
   void Report(const std::string& what, const std::string& path, const std::string& why = {});
   void Mark(const JournalRecord& record, const std::string& outcome);
   void CollectTargets();
+  std::string JournalDataLocation() const;
   bool InDataLocation(const std::string& path) const;
 
   void ClearStaleWrites();
@@ -63,7 +64,7 @@ class Uninstaller {
   void UndoIni(std::size_t index);
   void UndoRegValue(std::size_t index);
   void UndoRegKey(const std::string& key, const std::string& top);
-  void UndoClient(const std::string& name);
+  void UndoClient(const std::string& name, bool finished);
   void RemoveHostsLines();
   void RemoveData();
   void RemoveTree(const std::string& folder);

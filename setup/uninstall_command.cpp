@@ -23,7 +23,9 @@ int RunUninstallCommand(platform::Machine& machine, ui::Ui& ui, DataChoice data,
   Uninstaller uninstaller(machine, ui);
   const auto found = uninstaller.FindInstallation();
   if (!found || uninstaller.AlreadyUninstalled()) {
+    if (found) uninstaller.Run(*found, true);  // only what a stopped run left goes
     out << "Nothing to remove: no NimbraPost installation was found on this machine.\n";
+    for (const std::string& line : uninstaller.Summary()) out << "  " << line << "\n";
     ui.LogLine("UNINSTALL nothing to remove");
     return 0;
   }

@@ -67,6 +67,26 @@ bool UndoneOnDisk(const std::string& op) {
 
 }  // namespace
 
+// The data location as the installation recorded it ("DataDir" of the
+// product's key); empty when its journal does not say.
+std::string Uninstaller::JournalDataLocation() const {
+  std::string found;
+  for (const JournalRecord& r : records_) {
+    if (r.op != "REGVALUE" || r.state == 2 || r.fields.size() < 3 ||
+        !EndsText(r.fields[0], "\\Software\\NimbraPost\\Current Version") ||
+        !SameText(r.fields[1], "DataDir"))
+      continue;
+    const auto value = ParseValue(r.fields[2]);
+    if (!value || value->type != platform::RegType::String) continue;
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2)
+      text += static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
+    while (!text.empty() && text.back() == 0) text.pop_back();
+    found = platform::reg::Utf16ToAnsi(text);
+  }
+  return found;
+}
+
 void Uninstaller::CollectTargets() {
   for (std::size_t i = 0; i < records_.size(); ++i) {
     const JournalRecord& r = records_[i];
@@ -123,6 +143,9 @@ void Uninstaller::ClearStaleWrites() {
     if (file.size() < 3 || file[1] != ':' || file.find('\n') != std::string::npos) continue;
     if (const auto host = machine_.HostPath(file)) platform::RemoveStaleTempFiles(*host);
   }
+  // And beside the registry's files, from a save that was killed.
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"})
+    platform::RemoveStaleTempFiles(machine_.Root() / hive);
 }
 
 void Uninstaller::UndoRecord(std::size_t index) {
@@ -177,7 +200,7 @@ void Uninstaller::UndoRecord(std::size_t index) {
       Report("restored", f[0], "the installation had deleted it");
     }
   } else if (r.op == "CLIENT" && !f.empty()) {
-    UndoClient(f[0]);
+    UndoClient(f[0], r.state == 1);
   } else {
     return;
   }
@@ -287,14 +310,17 @@ void Uninstaller::UndoRegKey(const std::string& name, const std::string& top) {
   }
 }
 
-void Uninstaller::UndoClient(const std::string& name) {
+void Uninstaller::UndoClient(const std::string& name, bool finished) {
   if (!StartsText(name, "UNINSTALL")) return;  // "Quickroute": the hosts lines go at the end
   const int section = std::atoi(name.c_str() + 9);
   if (section <= 0 || !machine_.FileExists(program_ + "WS.INI")) return;
   auto ws = detect::WsIniFile(machine_, program_);
   detect::DetectedAccount account;
   if (!detect::LoadAccountSection(ws, section, account)) return;
-  if (!account.active) return;
+  // A protection stopped before it wrote the section back may have pointed
+  // the program at the proxy already: the section's servers are the real
+  // ones in either case.
+  if (!account.active && finished) return;
   detect::DetectContext context(machine_, ui_, program_);
   context.mailboxes = mailboxes_;
   detect::RestoreClientSettings(context, program_, account, section);
@@ -425,8 +451,11 @@ void Uninstaller::RemoveRightsCheckValues() {
   platform::Registry& reg = machine_.Reg();
   for (const auto& [root, path] : keys) {
     const auto key = reg.OpenKey(root, path, false);
-    if (!key || !key->ValueExists("") || !key->ReadString("").empty()) continue;
-    key->DeleteValue("");
+    if (!key) continue;
+    if (key->ValueExists("")) {
+      if (!key->ReadString("").empty()) continue;
+      key->DeleteValue("");
+    }
     if (!key->ValueNames().empty() || key->HasSubkeys()) continue;
     // The keys above, made with it when they were missing, go while they
     // hold nothing.

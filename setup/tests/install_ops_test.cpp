@@ -84,7 +84,12 @@ TEST_F(InstallOpsTest, CopiesRecordWhatTheyReplacedAndLockedTargetsMoveAside) {
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_EQ(aside[0][1], "C:\\Prog\\NimbraMGR.exe.REMOVE");
   EXPECT_NE(aside[0][2], "absent");  // the older ".REMOVE" it replaced
-  EXPECT_EQ(journal.Lines()[journal.Lines().size() - 5], "D\t1\tFAILED");
+  EXPECT_EQ(journal.Lines()[journal.Lines().size() - 7], "D\t1\tFAILED");
+  // What the copy left, for an uninstall to tell a file changed since.
+  const auto wrote = Begun("WROTE");
+  ASSERT_EQ(wrote.size(), 1u);
+  EXPECT_EQ(wrote[0][0], "C:\\Prog\\NimbraMGR.exe");
+  EXPECT_EQ(wrote[0][1].substr(0, 7), "size=2 ");
 
   // A missing source is skipped without a line; a missing destination tree
   // is made, a doubled backslash in the destination folder does no harm.
@@ -147,7 +152,7 @@ TEST_F(InstallOpsTest, ShortcutsAndImportsAreRecordedAndFailuresMarked) {
             (std::vector<std::string>{"C:\\Prog\\Key Manager.lnk", "C:\\Prog\\NimbraMGR.exe",
                                       "/tray", "C:\\Prog", "Key Manager", "absent"}));
   EXPECT_ANY_THROW(ops.SaveShortcut(link, "C:\\Missing\\x.lnk"));
-  EXPECT_EQ(journal.Lines().back(), "D\t2\tFAILED");
+  EXPECT_EQ(journal.Lines().back(), "D\t3\tFAILED");
 
   int warnings = 0;
   ops.ImportReg(ParseUpdateReg("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\T]\r\n"
@@ -158,7 +163,10 @@ TEST_F(InstallOpsTest, ShortcutsAndImportsAreRecordedAndFailuresMarked) {
   EXPECT_EQ(Begun("REGKEY").size(), 1u);
   EXPECT_EQ(Begun("REGVALUE").size(), 1u);
   EXPECT_EQ(warnings, 0);
-  EXPECT_EQ(journal.Lines().back(), "D\t3\tOK");
+  EXPECT_EQ(journal.Lines().back(), "D\t4\tOK");
+  // The key made, and the outermost key made with it.
+  EXPECT_EQ(Begun("REGKEY")[0], (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\T",
+                                                          "HKEY_CURRENT_USER\\Software\\T"}));
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       again += "D\t" + std::to_string(r.number) + (r.state == 1 ? "\tOK\r\n" : "\tFAILED\r\n");
     }
     if (!r.undone.empty()) {
-      again += "U\t" + std::to_string(r.number) + "\t" + InstallJournal::EscapeField(r.undone) +
-               "\r\n";
+      again +=
+          "U\t" + std::to_string(r.number) + "\t" + InstallJournal::EscapeField(r.undone) + "\r\n";
     }
   }
   if (uninstalled) again += "U\t0\tEND\r\n";

@@ -105,6 +105,7 @@ int Uninstaller::Run(const std::string& programLocation, bool keepData) {
     // A run stopped after its last record leaves only its folders to go.
     records_ = std::move(*records);
     keepData_ = true;
+    data_ = platform::WithTrailingBackslash(JournalDataLocation());
     RemoveFolders();
     return 0;
   }

@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "detect/mailbox_library.h"
+#include "detect/mailbox_reader.h"
+#include "platform/processes/library.h"
 #include "setup/uninstall.h"
 #include "ui/questions.h"
 
@@ -20,8 +23,14 @@ std::string QuestionText(std::string_view id) {
 
 int RunUninstallCommand(platform::Machine& machine, ui::Ui& ui, DataChoice data,
                         std::ostream& out) {
-  Uninstaller uninstaller(machine, ui);
-  const auto found = uninstaller.FindInstallation();
+  const auto found = Uninstaller(machine, ui).FindInstallation();
+  // The mailboxes' accounts are given back through the mail programs' own
+  // library, as the protection reached them.
+  detect::DetectContext context(machine, ui, found ? *found : std::string("C:\\"));
+  platform::LibraryLoader libraries(machine, context.setupDir);
+  detect::RegisterMailboxLibrary(libraries, machine);
+  detect::LibraryMailboxReader mailboxes(context, libraries);
+  Uninstaller uninstaller(machine, ui, &mailboxes);
   if (!found || uninstaller.AlreadyUninstalled()) {
     if (found) uninstaller.Run(*found, true);  // only what a stopped run left goes
     out << "Nothing to remove: no NimbraPost installation was found on this machine.\n";

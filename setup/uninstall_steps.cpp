@@ -321,12 +321,16 @@ void Uninstaller::UndoClient(const std::string& name, bool finished) {
   // the program at the proxy already: the section's servers are the real
   // ones in either case.
   if (!account.active && finished) return;
-  detect::DetectContext context(machine_, ui_, program_);
-  context.mailboxes = mailboxes_;
-  detect::RestoreClientSettings(context, program_, account, section);
   const std::string label =
       account.software.str() +
       (account.name.empty() ? std::string() : " (" + account.name.str() + ")");
+  if (account.clientType == detect::client::kMailbox && !mailboxes_) {
+    Report("kept", label, "without the mailbox library its servers cannot be given back");
+    return;
+  }
+  detect::DetectContext context(machine_, ui_, program_);
+  context.mailboxes = mailboxes_;
+  detect::RestoreClientSettings(context, program_, account, section);
   Report("restored", label, "its real servers given back");
   if (detect::SettingsInFiles(account.clientType)) {
     ws.WriteBool(name, "Active", false);
@@ -488,6 +492,8 @@ void Uninstaller::RemoveFolders() {
     }
     if (machine_.RemoveDirectory(folder)) {
       Report("removed", folder);
+    } else if (keepData_ && !data_.empty() && StartsText(data_, folder)) {
+      Report("kept", folder, "it holds the data kept");
     } else {
       Report("kept", folder, "it holds files the installation did not make");
     }

@@ -59,7 +59,7 @@ class Uninstaller {
 
   void ClearStaleWrites();
   void UndoRecord(std::size_t index);
-  void UndoFile(std::size_t index, const std::string& path);
+  void UndoFile(const std::string& path);
   void UndoMove(const std::string& from, const std::string& to);
   void UndoIni(std::size_t index);
   void UndoRegValue(std::size_t index);
@@ -84,7 +84,6 @@ class Uninstaller {
   std::vector<JournalRecord> records_;
   std::map<std::string, Target> targets_;  // by kind and folded name
   std::set<std::string> iniCreated_;       // INI files the installation created (folded)
-  std::set<std::string> pending_;          // files left for removal at the next start (folded)
   int iniRestored_ = 0;
   int regRestored_ = 0;
   std::vector<int> deactivate_;  // account sections of programs kept in the registry

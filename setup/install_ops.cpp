@@ -175,6 +175,9 @@ int InstallJournal::Begin(std::string_view op, const std::vector<std::string>& f
 
 void InstallJournal::Done(int number, bool ok) {
   Append("D\t" + std::to_string(number) + "\t" + (ok ? "OK" : "FAILED"));
+  // Between two operations the window repaints and its timers run, so a
+  // long run of small steps never leaves it frozen.
+  if (ui_) ui_->ProcessMessages();
 }
 
 void InstallJournal::Append(std::string line) {

@@ -51,6 +51,16 @@ int Usage(const char* message) {
   return 64;
 }
 
+// The end of a wizard run, in the window or unattended: a finished run
+// commits what it wrote to the registry (a stopped one saves nothing more
+// than its completed steps committed themselves), and a run that did not
+// finish says why in one line, as in the log (line breaks as \r and \n).
+int EndOfRun(int code, nimbra::platform::Machine& machine, const std::string& reason) {
+  if (code == nimbra::ui::kExitFinished) machine.Save();
+  if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
+  return code;
+}
+
 // The wizard window: a person installs, the exit status is the wizard's.
 int RunWindow(int argc, char** argv, const Options& options) {
 #ifdef NIMBRA_HAVE_QT
@@ -66,9 +76,7 @@ int RunWindow(int argc, char** argv, const Options& options) {
     nimbra::setup::TSetupForm wizard(ui, machine, options.setupDir, options.programName);
     std::string reason;
     const int code = nimbra::uiqt::RunWindow(wizard, ui, &reason);
-    if (code == nimbra::ui::kExitFinished) machine.Save();
-    if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
-    return code;
+    return EndOfRun(code, machine, reason);
   } catch (const std::exception& e) {
     std::cerr << "nimbra-setup: " << e.what() << "\n";
     return 1;
@@ -197,12 +205,7 @@ int main(int argc, char** argv) {
     nimbra::setup::TSetupForm wizard(ui, machine, options.setupDir, options.programName);
     std::string reason;
     const int code = nimbra::setup::RunUnattended(wizard, ui, &reason);
-    // A finished run commits what it wrote to the registry; a stopped one
-    // saves nothing more than its completed steps committed themselves.
-    if (code == nimbra::ui::kExitFinished) machine.Save();
-    // One line, as in the log: line breaks of a message are written as \r and \n.
-    if (code != 0) std::cerr << "nimbra-setup: " << nimbra::ui::EventLog::Escape(reason) << "\n";
-    return code;
+    return EndOfRun(code, machine, reason);
   } catch (const std::exception& e) {
     std::cerr << "nimbra-setup: " << e.what() << "\n";
     return 1;

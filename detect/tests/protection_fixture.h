@@ -11,6 +11,7 @@
 #include "detect/mailbox_reader.h"
 #include "detect/tests/detect_fixture.h"
 #include "platform/processes/library.h"
+#include "testsupport/client_settings.h"
 #include "ui/setup_form.h"
 
 namespace nimbra::detect::testing {
@@ -53,21 +54,9 @@ class ProtectionTest : public DetectTest {
     exchange.WriteString("001e6600", "pop.ex.example");
     exchange.WriteString("001e6611", "smtp.ex.example");
 
-    machine.PutFile(kEudoraIni,
-                    "; Eudora settings\r\n[Settings]\r\nRealName=Eu\r\n"
-                    "ReturnAddress=eu@example.net\r\nPOPAccount=eu@pop.eu.example\r\n"
-                    "POPServer=pop.eu.example\r\nSMTPServer=smtp.eu.example\r\n"
-                    "[Personalities]\r\nPersona0=Work\r\n"
-                    "[Work]\r\nReturnAddress=work@example.com\r\nPOPAccount=w@pop.work.example\r\n"
-                    "SMTPServer=smtp.work.example\r\n");
+    machine.PutFile(kEudoraIni, testsupport::kEudoraSettings);
 
-    machine.PutFile(kPMailIni,
-                    "[General]\r\nPersonal name=Peg\r\n"
-                    "[pegasus Mail for Windows - built-in TCP/IP Mail]\r\n"
-                    "Alternative From: field for message=peg@example.net\r\n"
-                    "Host where POP3 mail account is located=pop.peg.example\r\n"
-                    "TCP/IP server port=995\r\n"
-                    "SMTP relay host for outgoing mail=smtp.peg.example\r\n");
+    machine.PutFile(kPMailIni, testsupport::kPegasusSettings);
 
     auto mail = UserKey(kInternetMailKey);
     mail.WriteString("Reply To", "im@example.net");

@@ -26,6 +26,7 @@
 #include "platform/registry/registry.h"
 #include "setup/tests/wizard_fixture.h"
 #include "setup/uninstall_command.h"
+#include "testsupport/client_settings.h"
 #include "testsupport/end_state.h"
 #include "testsupport/run_program.h"
 #include "testsupport/temp_folder.h"
@@ -62,20 +63,8 @@ class UninstallTest : public WizardTest {
       machine.PutFile(std::string("D:\\") + name, std::string("stand-in ") + name);
     machine.PutFile("D:\\local.dns", "127.0.0.1\tlocalhost\r\n");
     machine.PutFile(machine->HostsFilePath(), "# hosts\r\n127.0.0.1\tlocalhost\r\n");
-    machine.PutFile(kEudoraIni,
-                    "; Eudora settings\r\n[Settings]\r\nRealName=Eu\r\n"
-                    "ReturnAddress=eu@example.net\r\nPOPAccount=eu@pop.eu.example\r\n"
-                    "POPServer=pop.eu.example\r\nSMTPServer=smtp.eu.example\r\n"
-                    "[Personalities]\r\nPersona0=Work\r\n"
-                    "[Work]\r\nReturnAddress=work@example.com\r\nPOPAccount=w@pop.work.example\r\n"
-                    "SMTPServer=smtp.work.example\r\n");
-    machine.PutFile(kPMailIni,
-                    "[General]\r\nPersonal name=Peg\r\n"
-                    "[pegasus Mail for Windows - built-in TCP/IP Mail]\r\n"
-                    "Alternative From: field for message=peg@example.net\r\n"
-                    "Host where POP3 mail account is located=pop.peg.example\r\n"
-                    "TCP/IP server port=995\r\n"
-                    "SMTP relay host for outgoing mail=smtp.peg.example\r\n");
+    machine.PutFile(kEudoraIni, testsupport::kEudoraSettings);
+    machine.PutFile(kPMailIni, testsupport::kPegasusSettings);
     machine.PutFile(kConnectIni,
                     "[MAIL WINSOCK]\r\nIncoming=POP3\r\nServer=pop.tp.example\r\n"
                     "Gateway=smtp.tp.example\r\n");

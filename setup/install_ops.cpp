@@ -26,6 +26,17 @@ std::string Sha1Hex(std::string_view bytes) {
   return HexLower(digest);
 }
 
+// The file a record of `op` makes, replaces or keeps a copy of; empty for
+// the other records.
+std::string ProducedFile(std::string_view op, const std::vector<std::string>& fields) {
+  const bool second = op == "COPY" || op == "RENAME" || op == "MOVEASIDE";
+  const bool first = op == "WRITE" || op == "LINK" || op == "WROTE" || op == "INI" ||
+                     op == "USERSFILE" || op == "KEPT";
+  if (second && fields.size() >= 2) return AnsiUpperCase(fields[1]);
+  if (first && !fields.empty()) return AnsiUpperCase(fields[0]);
+  return {};
+}
+
 }  // namespace
 
 std::string InstallOps::ValueText(const platform::RegValue& value) {
@@ -101,6 +112,17 @@ bool InstallJournal::WroteBefore(std::string_view file) const {
   });
 }
 
+bool InstallJournal::Produced(std::string_view file) const {
+  const std::string folded = AnsiUpperCase(file);
+  if (produced_.count(folded)) return true;
+  // A copy begun and never marked may not have reached the disk; every
+  // other record begun may have changed the file.
+  return std::any_of(earlier_.begin(), earlier_.end(), [&](const JournalRecord& r) {
+    return r.state != 2 && !(r.op == "KEPT" && r.state == 0) &&
+           ProducedFile(r.op, r.fields) == folded;
+  });
+}
+
 bool InstallJournal::UnfinishedBefore(std::string_view op) const {
   return std::any_of(earlier_.begin(), earlier_.end(),
                      [&](const JournalRecord& r) { return r.op == op && r.state == 0; });
@@ -169,12 +191,17 @@ int InstallJournal::Begin(std::string_view op, const std::vector<std::string>& f
   const int number = next_++;
   std::string line = "B\t" + std::to_string(number) + "\t" + std::string(op);
   for (const auto& field : fields) line += "\t" + EscapeField(field);
+  if (std::string file = ProducedFile(op, fields); !file.empty()) pending_[number] = file;
   Append(std::move(line));
   return number;
 }
 
 void InstallJournal::Done(int number, bool ok) {
   Append("D\t" + std::to_string(number) + "\t" + (ok ? "OK" : "FAILED"));
+  if (const auto it = pending_.find(number); it != pending_.end()) {
+    if (ok) produced_.insert(it->second);
+    pending_.erase(it);
+  }
   // Between two operations the window repaints and its timers run, so a
   // long run of small steps never leaves it frozen.
   if (ui_) ui_->ProcessMessages();
@@ -218,6 +245,19 @@ void InstallOps::NoteWritten(std::string_view path) {
   Note("WROTE", {std::string(path), FileState(path)});
 }
 
+void InstallOps::KeepOriginal(std::string_view path, const std::string& before) {
+  const std::size_t sha1 = before.find(" sha1=");
+  if (!before.starts_with("size=") || sha1 == std::string::npos || journal_.Produced(path)) return;
+  const std::string folder = platform::JoinWindowsPath(
+      platform::ExtractFilePath(journal_.FilePath()), std::string(kReplacedFolder));
+  if (!machine_.DirectoryExists(folder)) CreateFolderTree(folder);
+  // Named by its content, a copy is the same whichever run of an
+  // interrupted installation keeps it.
+  const std::string copy = platform::JoinWindowsPath(folder, before.substr(sha1 + 6));
+  const int n = journal_.Begin("KEPT", {std::string(path), copy, before});
+  journal_.Done(n, machine_.CopyFile(path, copy, false));
+}
+
 bool InstallOps::CreateFolder(std::string_view path) {
   if (machine_.DirectoryExists(path)) return true;
   const int n = journal_.Begin("FOLDER", {std::string(path)});
@@ -239,9 +279,11 @@ bool InstallOps::CreateFolderTree(std::string_view path) {
   return true;
 }
 
-bool InstallOps::CopyFile(std::string_view source, std::string_view destination) {
-  const int n = journal_.Begin(
-      "COPY", {std::string(source), std::string(destination), FileState(destination)});
+bool InstallOps::CopyFile(std::string_view source, std::string_view destination,
+                          bool keepOriginal) {
+  const std::string before = FileState(destination);
+  if (keepOriginal) KeepOriginal(destination, before);
+  const int n = journal_.Begin("COPY", {std::string(source), std::string(destination), before});
   const bool ok = machine_.CopyFile(source, destination, false);
   journal_.Done(n, ok);
   if (ok) NoteWritten(destination);
@@ -251,7 +293,9 @@ bool InstallOps::CopyFile(std::string_view source, std::string_view destination)
 bool InstallOps::WriteFile(std::string_view path, std::string_view content) {
   const std::string folder = platform::ExtractFilePath(path);
   if (!folder.empty() && !machine_.DirectoryExists(folder)) CreateFolderTree(folder);
-  const int n = journal_.Begin("WRITE", {std::string(path), FileState(path)});
+  const std::string before = FileState(path);
+  KeepOriginal(path, before);
+  const int n = journal_.Begin("WRITE", {std::string(path), before});
   bool ok = true;
   try {
     machine_.WriteFile(path, content);
@@ -272,7 +316,9 @@ bool InstallOps::DeleteFile(std::string_view path) {
 }
 
 bool InstallOps::Rename(std::string_view from, std::string_view to) {
-  const int n = journal_.Begin("RENAME", {std::string(from), std::string(to), FileState(to)});
+  const std::string before = FileState(to);
+  KeepOriginal(to, before);
+  const int n = journal_.Begin("RENAME", {std::string(from), std::string(to), before});
   const bool ok = machine_.MoveFile(from, to, true);
   journal_.Done(n, ok);
   return ok;
@@ -280,7 +326,9 @@ bool InstallOps::Rename(std::string_view from, std::string_view to) {
 
 bool InstallOps::MoveAside(std::string_view path) {
   const std::string aside = std::string(path) + ".REMOVE";
-  const int n = journal_.Begin("MOVEASIDE", {std::string(path), aside, FileState(aside)});
+  const std::string before = FileState(aside);
+  KeepOriginal(aside, before);
+  const int n = journal_.Begin("MOVEASIDE", {std::string(path), aside, before});
   const bool ok = machine_.MoveFile(path, aside, true);
   journal_.Done(n, ok);
   return ok;
@@ -441,9 +489,10 @@ bool InstallOps::DeleteRegKey(platform::RootKey root, std::string_view path) {
 }
 
 void InstallOps::SaveShortcut(platform::ShellLink& link, std::string_view linkPath) {
-  const int n = journal_.Begin(
-      "LINK", {std::string(linkPath), link.GetPath(), link.GetArguments(),
-               link.GetWorkingDirectory(), link.GetDescription(), FileState(linkPath)});
+  const std::string before = FileState(linkPath);
+  KeepOriginal(linkPath, before);
+  const int n = journal_.Begin("LINK", {std::string(linkPath), link.GetPath(), link.GetArguments(),
+                                        link.GetWorkingDirectory(), link.GetDescription(), before});
   try {
     link.Save(std::string(linkPath));
   } catch (...) {

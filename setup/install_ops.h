@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,10 @@ class InstallJournal {
   // Whether it wrote `file` (an INI key, or the whole file), or began to
   // and was stopped; names are compared as Windows compares them.
   bool WroteBefore(std::string_view file) const;
+  // Whether a record of this journal (of the interrupted installation or of
+  // this run) made or replaced `file`, or kept a copy of it: what it holds
+  // then is the installation's own, or kept already.
+  bool Produced(std::string_view file) const;
   // The closing record: the installation reached its end.
   void End();
   // Every field of the interrupted installation's records.
@@ -80,6 +86,8 @@ class InstallJournal {
   int next_ = 1;
   bool resumed_ = false;
   std::vector<JournalRecord> earlier_;  // the interrupted installation's records
+  std::map<int, std::string> pending_;  // records of this run not marked yet: the file they make
+  std::set<std::string> produced_;      // files this run's records made (folded)
 };
 
 // The operations through which an installation changes the machine. Each
@@ -97,7 +105,9 @@ class InstallOps {
   // "C:\Program Files\", ...); a failure ends the walk and gives false.
   bool CreateFolderTree(std::string_view path);
   // Copies source over destination (overwriting); false when the copy fails.
-  bool CopyFile(std::string_view source, std::string_view destination);
+  // What the destination held is kept (KeepOriginal) unless the caller
+  // knows it for the installation's own (keepOriginal false).
+  bool CopyFile(std::string_view source, std::string_view destination, bool keepOriginal = true);
   // Writes a whole file atomically, replacing any file of that name (its
   // folder is created when missing); false when it cannot be written.
   bool WriteFile(std::string_view path, std::string_view content);
@@ -152,12 +162,19 @@ class InstallOps {
   // Records what a file holds after the installation wrote it, so that an
   // uninstall can tell a file the user changed since.
   void NoteWritten(std::string_view path);
+  // Before an existing file (`before`, its FileState) is replaced, a copy of
+  // it goes to kReplacedFolder of the program location, named by the SHA-1
+  // of its content, and a KEPT record names it, so that an uninstall can put
+  // it back. A file this journal produced is not kept.
+  void KeepOriginal(std::string_view path, const std::string& before);
 
  public:
   // "absent", or "size=<n> sha1=<hex>" of an existing file.
   static std::string FileState(platform::Machine& machine, std::string_view path);
   // A registry value as the journal writes it: "<type>:<hex of the data>".
   static std::string ValueText(const platform::RegValue& value);
+  // The program location's folder of the copies KeepOriginal keeps.
+  static constexpr std::string_view kReplacedFolder = "Replaced";
 
  private:
   platform::Machine& machine_;

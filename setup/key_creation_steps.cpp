@@ -85,8 +85,9 @@ bool TSetupForm::KeyStep(const std::string& what, const std::string& owner,
         if (!entry.is_directory && !machine_.FileExists(saved + entry.name))
           ops.DeleteFile(folders[i] + entry.name);
       }
+      // What the begun step left in the folders is its own: no copy of it is kept.
       for (const auto& entry : machine_.ListDirectory(saved)) {
-        if (!entry.is_directory) ops.CopyFile(saved + entry.name, folders[i] + entry.name);
+        if (!entry.is_directory) ops.CopyFile(saved + entry.name, folders[i] + entry.name, false);
       }
     }
     ui_.LogLine("KEYS " + what + " " + owner + " taken back and made again");

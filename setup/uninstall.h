@@ -61,6 +61,8 @@ class Uninstaller {
   void UndoRecord(std::size_t index);
   void UndoFile(const std::string& path);
   void UndoMove(const std::string& from, const std::string& to);
+  void PutBack(const std::string& path);
+  void UndoKept(std::size_t index);
   void UndoIni(std::size_t index);
   void UndoRegValue(std::size_t index);
   void UndoRegKey(const std::string& key, const std::string& top);
@@ -84,6 +86,11 @@ class Uninstaller {
   std::vector<JournalRecord> records_;
   std::map<std::string, Target> targets_;  // by kind and folded name
   std::set<std::string> iniCreated_;       // INI files the installation created (folded)
+  struct Kept {
+    std::string copy;    // the copy of what the file held
+    std::string before;  // its FileState
+  };
+  std::map<std::string, Kept> kept_;  // by folded file name, from the first KEPT of each
   int iniRestored_ = 0;
   int regRestored_ = 0;
   std::vector<int> deactivate_;  // account sections of programs kept in the registry

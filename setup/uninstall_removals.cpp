@@ -178,6 +178,8 @@ void Uninstaller::RemoveFolders() {
       Report("removed", folder);
     } else if (keepData_ && !data_.empty() && StartsText(data_, folder)) {
       Report("kept", folder, "it holds the data kept");
+    } else if (AnsiSameText(folder, program_ + std::string(InstallOps::kReplacedFolder) + "\\")) {
+      Report("kept", folder, "it holds what files the installation replaced held before");
     } else {
       Report("kept", folder, "it holds files the installation did not make");
     }

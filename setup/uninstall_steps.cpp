@@ -60,7 +60,7 @@ std::string Folded(const std::string& text) {
 // machine is saved at the end, so a later run looks at those again.
 bool UndoneOnDisk(const std::string& op) {
   return op == "COPY" || op == "WRITE" || op == "LINK" || op == "MOVEASIDE" || op == "RENAME" ||
-         op == "INI" || op == "INIDELETE";
+         op == "INI" || op == "INIDELETE" || op == "KEPT";
 }
 
 }  // namespace
@@ -104,6 +104,8 @@ void Uninstaller::CollectTargets() {
       target("F|" + Folded(f[0]), f[1]);
     } else if (r.op == "LINK" && f.size() >= 6) {
       target("F|" + Folded(f[0]), f[5]);
+    } else if (r.op == "KEPT" && f.size() >= 3 && r.state == 1) {
+      kept_.try_emplace(Folded(f[0]), Kept{f[1], f[2]});
     } else if (r.op == "WROTE" && f.size() >= 2) {
       if (auto it = targets_.find("F|" + Folded(f[0])); it != targets_.end()) {
         it->second.after = f[1];
@@ -161,6 +163,8 @@ void Uninstaller::UndoRecord(std::size_t index) {
     UndoFile(f[0]);
   } else if ((r.op == "MOVEASIDE" || r.op == "RENAME") && f.size() >= 2) {
     UndoMove(f[0], f[1]);
+  } else if (r.op == "KEPT" && f.size() >= 3) {
+    UndoKept(index);
   } else if (r.op == "DELETE" && !f.empty()) {
     // A file the installation made itself and removed again (its temporary
     // copies) is no loss.
@@ -222,13 +226,49 @@ void Uninstaller::UndoFile(const std::string& path) {
     if (RemoveFile(path)) Report("removed", path);
     return;
   }
-  Report("kept", path, "the installation replaced it and kept no copy of what it held");
+  PutBack(path);
+}
+
+// The copy the installation kept of what a file it replaced held goes back
+// over what the installation left there.
+void Uninstaller::PutBack(const std::string& path) {
+  const auto kept = kept_.find(Folded(path));
+  if (kept == kept_.end()) {
+    Report("kept", path, "the installation replaced it and kept no copy of what it held");
+    return;
+  }
+  const auto& [copy, before] = kept->second;
+  const std::string name = platform::ExtractFileName(copy);
+  if (!machine_.FileExists(copy)) {
+    Report("kept", path, "the copy of what it held, " + copy + ", is missing");
+  } else if (const std::string state = InstallOps::FileState(machine_, copy);
+             state != before || !before.ends_with(" sha1=" + name)) {
+    Report("kept", path, "the copy of what it held, " + copy + ", is damaged");
+  } else if (machine_.CopyFile(copy, path, false)) {
+    Report("restored", path, "what it held before the installation");
+  } else {
+    Report("kept", path, "it could not be replaced");
+  }
+}
+
+// A copy the installation kept goes once what it holds is back in its
+// place; else it stays for the user (the undo of the file said why).
+void Uninstaller::UndoKept(std::size_t index) {
+  const auto& f = records_[index].fields;
+  if (!machine_.FileExists(f[1])) return;
+  if (InstallOps::FileState(machine_, f[0]) == f[2]) {
+    machine_.DeleteFile(f[1]);
+  } else {
+    Report("kept", f[1], "what " + f[0] + " held before the installation");
+  }
 }
 
 void Uninstaller::UndoMove(const std::string& from, const std::string& to) {
   if (machine_.FileExists(from) || !machine_.FileExists(to)) return;
   if (machine_.MoveFile(to, from, false)) {
     Report("restored", from, "moved back from " + to);
+    // What the installation moved the file over comes back too.
+    if (kept_.count(Folded(to))) PutBack(to);
   } else {
     Report("kept", to, "it could not be moved back to " + from);
   }

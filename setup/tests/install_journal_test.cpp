@@ -178,6 +178,7 @@ TEST_F(InstallJournalTest, TheJournalListsEveryChangeAndNothingElse) {
     if (op == "COPY" || op == "INI" || op == "LINK" || op == "DELETE" || op == "INIDELETE") {
       journalFiles.insert(UpperCase(op == "COPY" ? f[4] : f[3]));
     }
+    if (op == "KEPT") journalFiles.insert(UpperCase(f[4]));  // the copy of a file replaced
     if (op == "MOVEASIDE") {
       journalFiles.insert(UpperCase(f[3]));
       journalFiles.insert(UpperCase(f[4]));
@@ -205,6 +206,11 @@ TEST_F(InstallJournalTest, TheJournalListsEveryChangeAndNothingElse) {
   EXPECT_EQ(changedFiles, journalFiles);
   EXPECT_EQ(changedRegistry, journalRegistry);
   EXPECT_TRUE(changedFiles.count("C:\\PROGRAM FILES\\NIMBRAPOST\\PERUSE.EXE"));
+  // What it held before is kept, and only it: no file the installation made.
+  const auto kept = std::count_if(changedFiles.begin(), changedFiles.end(), [](const auto& f) {
+    return f.rfind("C:\\PROGRAM FILES\\NIMBRAPOST\\REPLACED\\", 0) == 0 && f.back() != '\\';
+  });
+  EXPECT_EQ(kept, 1);
   EXPECT_TRUE(changedRegistry.count("HKEY_LOCAL_MACHINE\\SOFTWARE\\UPD|A"));
   // Every operation was done.
   const auto& lines = wizard->Install().Journal().Lines();

@@ -61,6 +61,7 @@ class Uninstaller {
   void UndoRecord(std::size_t index);
   void UndoFile(const std::string& path);
   void UndoMove(const std::string& from, const std::string& to);
+  bool KeptInPlace(const std::vector<std::string>& fields) const;
   void PutBack(const std::string& path);
   void UndoKept(std::size_t index);
   void UndoIni(std::size_t index);

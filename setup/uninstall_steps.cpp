@@ -65,6 +65,16 @@ bool UndoneOnDisk(const std::string& op) {
 
 }  // namespace
 
+// Whether a KEPT record's copy is where the installation keeps them, named by
+// what it holds: no other file is put back or removed as a copy.
+bool Uninstaller::KeptInPlace(const std::vector<std::string>& f) const {
+  if (f.size() < 3) return false;
+  const std::size_t sha1 = f[2].find(" sha1=");
+  return f[2].starts_with("size=") && sha1 != std::string::npos &&
+         AnsiSameText(f[1], program_ + std::string(InstallOps::kReplacedFolder) + "\\" +
+                                f[2].substr(sha1 + 6));
+}
+
 // The data location as the installation recorded it ("DataDir" of the
 // product's key); empty when its journal does not say.
 std::string Uninstaller::JournalDataLocation() const {
@@ -104,7 +114,7 @@ void Uninstaller::CollectTargets() {
       target("F|" + Folded(f[0]), f[1]);
     } else if (r.op == "LINK" && f.size() >= 6) {
       target("F|" + Folded(f[0]), f[5]);
-    } else if (r.op == "KEPT" && f.size() >= 3 && r.state == 1) {
+    } else if (r.op == "KEPT" && r.state == 1 && KeptInPlace(f)) {
       kept_.try_emplace(Folded(f[0]), Kept{f[1], f[2]});
     } else if (r.op == "WROTE" && f.size() >= 2) {
       if (auto it = targets_.find("F|" + Folded(f[0])); it != targets_.end()) {
@@ -163,7 +173,7 @@ void Uninstaller::UndoRecord(std::size_t index) {
     UndoFile(f[0]);
   } else if ((r.op == "MOVEASIDE" || r.op == "RENAME") && f.size() >= 2) {
     UndoMove(f[0], f[1]);
-  } else if (r.op == "KEPT" && f.size() >= 3) {
+  } else if (r.op == "KEPT" && KeptInPlace(f)) {
     UndoKept(index);
   } else if (r.op == "DELETE" && !f.empty()) {
     // A file the installation made itself and removed again (its temporary

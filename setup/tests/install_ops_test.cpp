@@ -121,6 +121,31 @@ TEST_F(InstallOpsTest, CopiesRecordWhatTheyReplacedAndLockedTargetsMoveAside) {
   EXPECT_EQ(Begun("COPY").back()[2], "absent");
 }
 
+// Only what was there before the installation is kept: a file a record of
+// the journal made, in this run or in the interrupted one it goes on with,
+// is the installation's own.
+TEST_F(InstallOpsTest, OnlyFilesTheInstallationDidNotMakeAreKept) {
+  m.PutFile("C:\\Src\\new.txt", "new");
+  m.PutFile("C:\\Prog\\A.txt", "the user's");
+  EXPECT_TRUE(ops.CopyFile("C:\\Src\\new.txt", "C:\\Prog\\A.txt"));
+  EXPECT_TRUE(ops.WriteFile("C:\\Prog\\a.TXT", "again"));
+  EXPECT_TRUE(ops.WriteFile("C:\\Prog\\B.txt", "b"));
+  EXPECT_TRUE(ops.WriteFile("C:\\Prog\\B.txt", "b2"));
+  ASSERT_EQ(Begun("KEPT").size(), 1u);
+  EXPECT_EQ(m.ReadFile(Begun("KEPT")[0][1]), "the user's");
+
+  InstallJournal resumed{*m, "C:\\Prog\\"};
+  ASSERT_TRUE(resumed.Resumed());
+  InstallOps again{*m, resumed};
+  EXPECT_TRUE(again.CopyFile("C:\\Src\\new.txt", "C:\\Prog\\B.txt"));
+  EXPECT_TRUE(again.CopyFile("C:\\Src\\new.txt", "C:\\Prog\\A.txt"));
+  const auto kept =
+      std::count_if(resumed.Lines().begin(), resumed.Lines().end(),
+                    [](const std::string& l) { return l.find("\tKEPT\t") != std::string::npos; });
+  EXPECT_EQ(kept, 1);
+  EXPECT_EQ(m->ListDirectory("C:\\Prog\\Replaced\\").size(), 1u);
+}
+
 TEST_F(InstallOpsTest, IniAndRegistryWritesRecordThePreviousValueOrItsAbsence) {
   m.PutFile("C:\\Prog\\WS.INI", "[WORKSTATION]\r\nSMTP=24\r\n");
   EXPECT_TRUE(ops.WriteIni("C:\\Prog\\WS.INI", "WORKSTATION", "SMTP", "25"));

@@ -13,9 +13,12 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <span>
 #include <sstream>
 #include <thread>
 
+#include "core/hex.h"
+#include "core/sha1.h"
 #include "core/strings.h"
 #include "detect/account_sections.h"
 #include "detect/client_search.h"
@@ -277,6 +280,62 @@ TEST_F(UninstallTest, AFileInUseIsLeftForRemovalAtTheNextStart) {
                   ->ValueExists("PendingFileRenameOperations"));
 }
 
+// Files the installation replaced come back byte for byte, and their copies
+// go with the folder that held them.
+TEST_F(UninstallTest, ReplacedFilesComeBackAsTheyWere) {
+  const std::string own("MZ\0\x90 the user's own\r\n\xff", 23);
+  machine.PutFile("C:\\windows\\system32\\NimbraMenu.dll", own);
+  machine.PutFile("C:\\windows\\NimbraPost.ini", "[Old]\r\nKept=1\r\n");
+  Install("[TabSheet18]\r\nQuickroute=0\r\n");
+  EXPECT_EQ(machine.ReadFile("C:\\windows\\system32\\NimbraMenu.dll"), "stand-in NimbraMenu.dll");
+  const Outcome o = Uninstall();
+  EXPECT_EQ(o.code, 0) << o.out;
+  EXPECT_EQ(machine.ReadFile("C:\\windows\\system32\\NimbraMenu.dll"), own);
+  EXPECT_NE(
+      o.out.find(
+          "restored C:\\windows\\system32\\NimbraMenu.dll: what it held before the installation"),
+      std::string::npos)
+      << o.out;
+  EXPECT_EQ(o.out.find("kept no copy"), std::string::npos) << o.out;
+  EXPECT_EQ(Differences(testsupport::EndState(machine.Root())), "") << o.out;
+}
+
+// A copy that is missing or damaged puts nothing back, and a file the user
+// changed since stays with the copy of what it held; each is reported.
+TEST_F(UninstallTest, ACopyMissingOrDamagedOrAFileChangedSinceLeavesTheFileAsItIs) {
+  for (const char* name : {"Nimbra.exe", "NimbraMGR.exe"})
+    machine.PutFile(std::string(kProgram) + name, std::string("old ") + name);
+  machine.PutFile("C:\\windows\\NimbraPost.ini", "[Old]\r\n");
+  Install("[TabSheet18]\r\nQuickroute=0\r\n");
+  const std::string replaced = std::string(kProgram) + "Replaced\\";
+  const auto copyOf = [&](const std::string& content) {
+    const auto bytes =
+        std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+    return replaced + HexLower(Sha1(bytes));
+  };
+  machine.PutFile(copyOf("old Nimbra.exe"), "garbled");
+  machine->DeleteFile(copyOf("[Old]\r\n"));
+  machine.PutFile(std::string(kProgram) + "NimbraMGR.exe", "the user's newer one");
+  const Outcome o = Uninstall();
+  EXPECT_EQ(o.code, 0) << o.out;
+  for (const std::string& line :
+       {"kept C:\\Program Files\\NimbraPost\\Nimbra.exe: the copy of what it held, " +
+            copyOf("old Nimbra.exe") + ", is damaged",
+        "kept C:\\windows\\NimbraPost.ini: the copy of what it held, " + copyOf("[Old]\r\n") +
+            ", is missing",
+        std::string(
+            "kept C:\\Program Files\\NimbraPost\\NimbraMGR.exe: changed since the installation"),
+        "kept " + copyOf("old NimbraMGR.exe") +
+            ": what C:\\Program Files\\NimbraPost\\NimbraMGR.exe held before the installation",
+        "kept " + replaced + ": it holds what files the installation replaced held before"})
+    EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
+  EXPECT_EQ(machine.ReadFile(std::string(kProgram) + "Nimbra.exe"), "stand-in Nimbra.exe");
+  EXPECT_EQ(machine.ReadFile(std::string(kProgram) + "NimbraMGR.exe"), "the user's newer one");
+  EXPECT_EQ(machine.ReadFile("C:\\windows\\NimbraPost.ini"), "stand-in NimbraPost.ini");
+  EXPECT_EQ(machine.ReadFile(copyOf("old NimbraMGR.exe")), "old NimbraMGR.exe");
+  EXPECT_EQ(machine.ReadFile(copyOf("old Nimbra.exe")), "garbled");
+}
+
 // Runs `work` in a child process and kills it after `delay`; true when it
 // was killed before it ended.
 bool KilledAfter(std::chrono::microseconds delay, const std::function<int()>& work) {
@@ -301,6 +360,8 @@ bool KilledAfter(std::chrono::microseconds delay, const std::function<int()>& wo
 }
 
 TEST_F(UninstallTest, AKilledInstallationOrUninstallIsTakenBackWhole) {
+  // A file the installation replaces, so that kills fall into keeping it too.
+  machine.PutFile("C:\\windows\\system32\\NimbraMenu.dll", "the user's own");
   before = testsupport::EndState(machine.Root());
   testsupport::TempFolder saved("nimbra-uninstall-kill");
   machine.SaveState(saved / "clean");

@@ -1,15 +1,19 @@
 // The unattended installation into a prefix Wine itself booted, read back by
-// Wine's own registry tool and by lnkinfo.
+// Wine's own registry tool and by lnkinfo; and its uninstall, with a program
+// file in use, read back by Wine's registry tool.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "platform/files/path.h"
+#include "platform/processes/running_programs.h"
 #include "setup/answer_ui.h"
 #include "setup/tsetup_form.h"
 #include "setup/unattended.h"
+#include "setup/uninstall_command.h"
 #include "testsupport/run_program.h"
 #include "testsupport/temp_folder.h"
 #include "testsupport/wine_prefix.h"
@@ -30,7 +34,7 @@ constexpr const char* kAnswers =
     "[TabSheet12]\r\nUserName=admin\r\nNewPass=secret\r\nConfirmPass=secret\r\n"
     "[TabSheet16]\r\nPress=NoSTF\r\n";
 
-TEST(WineInstallTest, AnInstallIntoABootedPrefixIsReadBackByWineAndLnkinfo) {
+TEST(WineInstallTest, AnInstallIntoABootedPrefixAndItsUninstallAreReadBackByWineAndLnkinfo) {
   const auto booted = testsupport::BootedWinePrefix();
   if (!booted) GTEST_SKIP() << "wine, wineboot or wineserver is not installed, or wineboot failed";
   if (!testsupport::OnPath("lnkinfo")) GTEST_SKIP() << "lnkinfo is not installed";
@@ -100,6 +104,36 @@ TEST(WineInstallTest, AnInstallIntoABootedPrefixIsReadBackByWineAndLnkinfo) {
   }
   EXPECT_GE(links, 5u);
   EXPECT_EQ(checked, expected.size());
+
+  // Uninstalled while the product runs: its program file is left for Wine
+  // to remove at the next start.
+  const std::string running = program + "Nimbra.exe";
+  std::filesystem::path runningFile;
+  {
+    platform::Machine machine = platform::Machine::Open(prefix.Path());
+    runningFile = *machine.HostPath(running);
+    platform::RunningPrograms(machine.Root(), platform::ResolverFor(machine)).Start(running, {});
+    AnswerFileUi ui("[Answers]\r\nRemoveDataFiles=Yes\r\n");
+    std::ostringstream out;
+    ASSERT_EQ(RunUninstallCommand(machine, ui, DataChoice::Ask, out), 0) << out.str();
+  }
+  // Read while Wine's start-up is held back, the entry is there as Windows
+  // keeps it ...
+  const std::string pending =
+      testsupport::RunCommand(env + "WINEDLLOVERRIDES=wineboot.exe=d " +
+                              "wine reg query \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\"
+                              "Session Manager\" /v PendingFileRenameOperations")
+          .out;
+  testsupport::RunCommand(env + "wineserver -k");
+  EXPECT_NE(pending.find("REG_MULTI_SZ"), std::string::npos) << pending;
+  EXPECT_NE(pending.find("\\??\\" + running), std::string::npos) << pending;
+  // ... and Wine's next start removes the file and the entry.
+  const std::string gone = query("HKLM\\Software\\NimbraPost");
+  testsupport::RunCommand(env + "wineserver -k");
+  EXPECT_EQ(gone.find("InstallDir"), std::string::npos) << gone;
+  EXPECT_FALSE(std::filesystem::exists(runningFile));
+  const std::string system = testsupport::ReadText(prefix.Path() / "system.reg");
+  EXPECT_EQ(system.find("PendingFileRenameOperations"), std::string::npos);
 }
 
 }  // namespace

@@ -123,31 +123,38 @@ bool SettingsInFiles(std::uint8_t clientType) {
   }
 }
 
-void WriteClientSettings(DetectContext& context, DetectedAccount& account, int section) {
+bool WriteClientSettings(DetectContext& context, DetectedAccount& account, int section) {
   account.active = true;
   switch (account.clientType) {
     case client::kNavigator:
-      return WriteNavigator(context, account);
+      WriteNavigator(context, account);
+      return true;
     case client::kExchange:
-      return WriteExchange(context, account);
+      WriteExchange(context, account);
+      return true;
     case client::kEudora:
     case client::kEudoraPersonality:
-      return WriteEudora(context, account);
+      WriteEudora(context, account);
+      return true;
     case client::kPegasus:
-      return WritePegasus(context, account);
+      WritePegasus(context, account);
+      return true;
     case client::kCommunicator:
-      return WriteCommunicator(context, account);
+      WriteCommunicator(context, account);
+      return true;
     case client::kInternetMail:
-      return WriteInternetMail(context, account, section);
+      WriteInternetMail(context, account, section);
+      return true;
     case client::kOutlook:
-      return WriteOutlook(context, account);
+      WriteOutlook(context, account);
+      return true;
     case client::kMailbox:
-      if (context.mailboxes) context.mailboxes->Protect(account);
-      return;
+      return context.mailboxes && context.mailboxes->Protect(account);
     case client::kTurnpike:
-      return WriteTurnpike(context, account);
+      WriteTurnpike(context, account);
+      return true;
     default:
-      return;
+      return true;
   }
 }
 

@@ -58,7 +58,7 @@ void DeletePortValues(DetectContext& context, const DetectedAccount& account) {
 
 }  // namespace
 
-void RestoreClientSettings(DetectContext& context, const std::string& folder,
+bool RestoreClientSettings(DetectContext& context, const std::string& folder,
                            const DetectedAccount& account, int section) {
   platform::Machine& machine = context.machine;
   DetectedAccount reversed = account;
@@ -76,8 +76,9 @@ void RestoreClientSettings(DetectContext& context, const std::string& folder,
   swap(reversed.pop3Server, reversed.pop3Port, reversed.pop3Mapping, kDefaultPop3Port);
   swap(reversed.smtpServer, reversed.smtpPort, reversed.smtpMapping, kDefaultSmtpPort);
   swap(reversed.imapServer, reversed.imapPort, reversed.imapMapping, kDefaultImapPort);
-  WriteClientSettings(context, reversed, section);
+  if (!WriteClientSettings(context, reversed, section)) return false;
   DeletePortValues(context, account);
+  return true;
 }
 
 std::string WithoutQuickrouteLines(const std::string& text, int* removed) {

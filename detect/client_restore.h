@@ -15,8 +15,9 @@ namespace nimbra::detect {
 // default) is removed where the protection had set one. What
 // the program is pointed at now is found from the mappings of WS.INI in
 // `folder` (ending in "\") and the hosts file. The settings the protection
-// added besides the servers (time-outs) stay.
-void RestoreClientSettings(DetectContext& context, const std::string& folder,
+// added besides the servers (time-outs) stay. False when a mailbox's account
+// could not be written (WriteClientSettings).
+bool RestoreClientSettings(DetectContext& context, const std::string& folder,
                            const DetectedAccount& account, int section);
 
 // The hosts text without the lines Quickroute added (those ending in

@@ -18,8 +18,10 @@ namespace nimbra::detect {
 // registry.
 
 // Writes the settings of the account's client type; `section` is the
-// number of the account's section of WS.INI.
-void WriteClientSettings(DetectContext& context, DetectedAccount& account, int section);
+// number of the account's section of WS.INI. False only when a mailbox's
+// account could not be written through its program's library (or there is
+// no mailbox reader).
+bool WriteClientSettings(DetectContext& context, DetectedAccount& account, int section);
 
 // Registry-based programs.
 void WriteNavigator(DetectContext& context, const DetectedAccount& account);

@@ -22,8 +22,8 @@ class MailboxReader {
   virtual void Refresh(DetectedAccount& account) = 0;
   // Points the mailbox's account (type 9) at the account's POP3 and SMTP
   // mappings, with the saved password; a mailbox that cannot be opened so
-  // is left unchanged, silently.
-  virtual void Protect(const DetectedAccount& account) = 0;
+  // is left unchanged, silently. True when the account was written.
+  virtual bool Protect(const DetectedAccount& account) = 0;
 };
 
 // What the readers work with: the machine, the person behind the window

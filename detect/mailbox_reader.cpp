@@ -184,12 +184,12 @@ void LibraryMailboxReader::Refresh(DetectedAccount& account) {
   }
 }
 
-void LibraryMailboxReader::Protect(const DetectedAccount& account) {
+bool LibraryMailboxReader::Protect(const DetectedAccount& account) {
   const std::string path = account.location;
   Library library(libraries_);
-  if (!LoadMailboxLibrary(context_.machine, IsEmail2000Mailbox(path), library)) return;
+  if (!LoadMailboxLibrary(context_.machine, IsEmail2000Mailbox(path), library)) return false;
   std::uint32_t handle = 0;
-  if (library.open(path.c_str(), account.persona.str().c_str(), &handle) != 0) return;
+  if (library.open(path.c_str(), account.persona.str().c_str(), &handle) != 0) return false;
   MailboxLibrary* texts = library.Texts();
   std::array<std::uint8_t, kMailboxRecordSize> record{};
   std::uint32_t index = 0;
@@ -210,11 +210,12 @@ void LibraryMailboxReader::Protect(const DetectedAccount& account) {
     }
     return texts->SetText(handle, RecordField(record.data(), serverField), host.str());
   };
-  if (delivered && point(account.pop3Mapping, record::kPop3Server, record::kPop3Port) &&
-      point(account.smtpMapping, record::kSmtpServer, record::kSmtpPort)) {
-    library.write(handle, index, record.data());
-  }
+  const bool written = delivered &&
+                       point(account.pop3Mapping, record::kPop3Server, record::kPop3Port) &&
+                       point(account.smtpMapping, record::kSmtpServer, record::kSmtpPort) &&
+                       library.write(handle, index, record.data()) == 0;
   library.close(handle);
+  return written;
 }
 
 }  // namespace nimbra::detect

@@ -25,7 +25,7 @@ class LibraryMailboxReader : public MailboxReader {
   void Refresh(DetectedAccount& account) override;
   // Replaces the POP3 and SMTP server texts of the account at the saved
   // sub-client position by the mappings' hosts, and the ports by theirs.
-  void Protect(const DetectedAccount& account) override;
+  bool Protect(const DetectedAccount& account) override;
 
  private:
   std::vector<DetectedAccount> ReadAccounts(const std::string& path);

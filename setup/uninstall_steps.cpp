@@ -371,13 +371,20 @@ void Uninstaller::UndoClient(const std::string& name, bool finished) {
   const std::string label =
       account.software.str() +
       (account.name.empty() ? std::string() : " (" + account.name.str() + ")");
-  if (account.clientType == detect::client::kMailbox && !mailboxes_) {
-    Report("kept", label, "without the mailbox library its servers cannot be given back");
-    return;
-  }
   detect::DetectContext context(machine_, ui_, program_);
   context.mailboxes = mailboxes_;
-  detect::RestoreClientSettings(context, program_, account, section);
+  if (!detect::RestoreClientSettings(context, program_, account, section)) {
+    // Named in the report, its real servers are not lost with WS.INI.
+    std::string real = "POP3 " + account.pop3Server.str();
+    if (!account.pop3Port.empty()) real += ":" + account.pop3Port.str();
+    real += ", SMTP " + account.smtpServer.str();
+    if (!account.smtpPort.empty()) real += ":" + account.smtpPort.str();
+    Report("kept", label,
+           "its mailbox could not be written through its program's library, so its servers "
+           "cannot be given back (they were " +
+               real + ")");
+    return;
+  }
   Report("restored", label, "its real servers given back");
   if (detect::SettingsInFiles(account.clientType)) {
     ws.WriteBool(name, "Active", false);

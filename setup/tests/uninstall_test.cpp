@@ -22,7 +22,11 @@
 #include "core/strings.h"
 #include "detect/account_sections.h"
 #include "detect/client_search.h"
+#include "detect/mailbox_install.h"
+#include "detect/mailbox_library.h"
+#include "detect/mailbox_reader.h"
 #include "detect/search_drives.h"
+#include "platform/processes/library.h"
 #include "platform/processes/running_programs.h"
 #include "platform/profile/profile_file.h"
 #include "platform/registry/reg_text.h"
@@ -334,6 +338,63 @@ TEST_F(UninstallTest, ACopyMissingOrDamagedOrAFileChangedSinceLeavesTheFileAsItI
   EXPECT_EQ(machine.ReadFile("C:\\windows\\NimbraPost.ini"), "stand-in NimbraPost.ini");
   EXPECT_EQ(machine.ReadFile(copyOf("old NimbraMGR.exe")), "old NimbraMGR.exe");
   EXPECT_EQ(machine.ReadFile(copyOf("old Nimbra.exe")), "garbled");
+}
+
+// The accounts of a mailbox as the search reads them, through its
+// program's library: servers and ports.
+std::string MailboxServers(platform::Machine& machine, const std::string& path) {
+  AnswerFileUi answers("[Answers]\r\nMailboxPassword=box-pw\r\n");
+  detect::DetectContext context(machine, answers, "D:\\");
+  platform::LibraryLoader loader(machine, "D:\\");
+  detect::RegisterMailboxLibrary(loader, machine);
+  detect::LibraryMailboxReader reader(context, loader);
+  std::vector<detect::DetectedAccount> found;
+  reader.ReadMailbox(path, found);
+  std::string out;
+  for (const auto& a : found) {
+    out += a.pop3Server.str() + ":" + a.pop3Port.str() + " " + a.smtpServer.str() + ":" +
+           a.smtpPort.str() + "\n";
+  }
+  return out;
+}
+
+TEST_F(UninstallTest, AMailboxGetsItsServersBackThroughItsProgramsLibraryOrKeepsThemNamed) {
+  constexpr const char* kBox = "C:\\Users\\jo\\Mail\\Inbox.box";
+  detect::CreateMailbox(
+      *machine, kBox, "box-pw",
+      {{"Jo Box", "jo@box.example", "", "pop.box.example", 995, "smtp.box.example", 587}});
+  const std::string library =
+      detect::InstallMailboxLibrary(*machine, kBox, "C:\\Program Files\\Calypso");
+  machine->Save();
+  const std::string servers = MailboxServers(*machine, kBox);
+  ASSERT_EQ(servers, "pop.box.example:995 smtp.box.example:587\n");
+  Install("[Answers]\r\nMailboxPassword=box-pw\r\n[TabSheet18]\r\nQuickroute=0\r\n");
+  ASSERT_NE(MailboxServers(*machine, kBox), servers);  // pointed at the proxy
+  testsupport::TempFolder saved("nimbra-uninstall-mailbox");
+  machine.SaveState(saved / "installed");
+
+  // Without the library the mailbox stays as the protection left it, and
+  // the report names the servers it had.
+  const std::string protectedBox = machine.ReadFile(kBox);
+  const std::string libraryBytes = machine.ReadFile(library);
+  machine->DeleteFile(library);
+  const Outcome without = Uninstall();
+  EXPECT_EQ(without.code, 0) << without.out;
+  EXPECT_NE(without.out.find("kept MCS Dallas Calypso (Jo Box): its mailbox could not be written "
+                             "through its program's library, so its servers cannot be given back "
+                             "(they were POP3 pop.box.example:995, SMTP smtp.box.example:587)"),
+            std::string::npos)
+      << without.out;
+  EXPECT_EQ(without.out.find("restored MCS Dallas Calypso"), std::string::npos) << without.out;
+  EXPECT_EQ(machine.ReadFile(kBox), protectedBox);
+
+  machine.RestoreState(saved / "installed");
+  const Outcome with = Uninstall();
+  EXPECT_NE(with.out.find("restored MCS Dallas Calypso (Jo Box): its real servers given back"),
+            std::string::npos)
+      << with.out;
+  EXPECT_EQ(MailboxServers(*machine, kBox), servers);
+  EXPECT_EQ(machine.ReadFile(library), libraryBytes);
 }
 
 // Runs `work` in a child process and kills it after `delay`; true when it

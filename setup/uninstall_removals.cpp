@@ -184,6 +184,12 @@ void Uninstaller::RemoveFolders() {
       Report("kept", folder, "it holds files the installation did not make");
     }
   }
+  // A program location that was there before the installation stays with
+  // the files of others, but without the journal once nothing of the
+  // installation is kept that a later run should still recognise.
+  if (machine_.FileExists(journal) && !machine_.FileExists(program_ + "WS.INI") &&
+      (data_.empty() || !machine_.DirectoryExists(data_)))
+    machine_.DeleteFile(journal);
 }
 
 }  // namespace nimbra::setup

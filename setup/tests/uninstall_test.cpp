@@ -290,6 +290,9 @@ TEST_F(UninstallTest, ReplacedFilesComeBackAsTheyWere) {
   const std::string own("MZ\0\x90 the user's own\r\n\xff", 23);
   machine.PutFile("C:\\windows\\system32\\NimbraMenu.dll", own);
   machine.PutFile("C:\\windows\\NimbraPost.ini", "[Old]\r\nKept=1\r\n");
+  // A program location that was there before keeps its own files, and the
+  // journal goes from it.
+  machine.PutFile(std::string(kProgram) + "NimbraQue.exe", "the running product");
   Install("[TabSheet18]\r\nQuickroute=0\r\n");
   EXPECT_EQ(machine.ReadFile("C:\\windows\\system32\\NimbraMenu.dll"), "stand-in NimbraMenu.dll");
   const Outcome o = Uninstall();

@@ -128,34 +128,35 @@ bool WriteClientSettings(DetectContext& context, DetectedAccount& account, int s
   switch (account.clientType) {
     case client::kNavigator:
       WriteNavigator(context, account);
-      return true;
+      break;
     case client::kExchange:
       WriteExchange(context, account);
-      return true;
+      break;
     case client::kEudora:
     case client::kEudoraPersonality:
       WriteEudora(context, account);
-      return true;
+      break;
     case client::kPegasus:
       WritePegasus(context, account);
-      return true;
+      break;
     case client::kCommunicator:
       WriteCommunicator(context, account);
-      return true;
+      break;
     case client::kInternetMail:
       WriteInternetMail(context, account, section);
-      return true;
+      break;
     case client::kOutlook:
       WriteOutlook(context, account);
-      return true;
+      break;
     case client::kMailbox:
       return context.mailboxes && context.mailboxes->Protect(account);
     case client::kTurnpike:
       WriteTurnpike(context, account);
-      return true;
+      break;
     default:
-      return true;
+      break;
   }
+  return true;
 }
 
 }  // namespace nimbra::detect

@@ -241,19 +241,25 @@ std::string InstallOps::FileState(platform::Machine& machine, std::string_view p
   }
 }
 
+std::string InstallOps::StateSha1(std::string_view state) {
+  const std::size_t at = state.find(" sha1=");
+  if (!state.starts_with("size=") || at == std::string_view::npos) return {};
+  return std::string(state.substr(at + 6));
+}
+
 void InstallOps::NoteWritten(std::string_view path) {
   Note("WROTE", {std::string(path), FileState(path)});
 }
 
 void InstallOps::KeepOriginal(std::string_view path, const std::string& before) {
-  const std::size_t sha1 = before.find(" sha1=");
-  if (!before.starts_with("size=") || sha1 == std::string::npos || journal_.Produced(path)) return;
+  const std::string sha1 = StateSha1(before);
+  if (sha1.empty() || journal_.Produced(path)) return;
   const std::string folder = platform::JoinWindowsPath(
       platform::ExtractFilePath(journal_.FilePath()), std::string(kReplacedFolder));
   if (!machine_.DirectoryExists(folder)) CreateFolderTree(folder);
   // Named by its content, a copy is the same whichever run of an
   // interrupted installation keeps it.
-  const std::string copy = platform::JoinWindowsPath(folder, before.substr(sha1 + 6));
+  const std::string copy = platform::JoinWindowsPath(folder, sha1);
   const int n = journal_.Begin("KEPT", {std::string(path), copy, before});
   journal_.Done(n, machine_.CopyFile(path, copy, false));
 }

@@ -171,6 +171,9 @@ class InstallOps {
  public:
   // "absent", or "size=<n> sha1=<hex>" of an existing file.
   static std::string FileState(platform::Machine& machine, std::string_view path);
+  // The SHA-1 (hex) in a FileState of an existing file; empty for any other
+  // text.
+  static std::string StateSha1(std::string_view state);
   // A registry value as the journal writes it: "<type>:<hex of the data>".
   static std::string ValueText(const platform::RegValue& value);
   // The program location's folder of the copies KeepOriginal keeps.

@@ -69,10 +69,9 @@ bool UndoneOnDisk(const std::string& op) {
 // what it holds: no other file is put back or removed as a copy.
 bool Uninstaller::KeptInPlace(const std::vector<std::string>& f) const {
   if (f.size() < 3) return false;
-  const std::size_t sha1 = f[2].find(" sha1=");
-  return f[2].starts_with("size=") && sha1 != std::string::npos &&
-         AnsiSameText(f[1], program_ + std::string(InstallOps::kReplacedFolder) + "\\" +
-                                f[2].substr(sha1 + 6));
+  const std::string sha1 = InstallOps::StateSha1(f[2]);
+  return !sha1.empty() &&
+         AnsiSameText(f[1], program_ + std::string(InstallOps::kReplacedFolder) + "\\" + sha1);
 }
 
 // The data location as the installation recorded it ("DataDir" of the
@@ -247,12 +246,11 @@ void Uninstaller::PutBack(const std::string& path) {
     Report("kept", path, "the installation replaced it and kept no copy of what it held");
     return;
   }
+  // Only copies named by what they hold are in kept_ (KeptInPlace).
   const auto& [copy, before] = kept->second;
-  const std::string name = platform::ExtractFileName(copy);
   if (!machine_.FileExists(copy)) {
     Report("kept", path, "the copy of what it held, " + copy + ", is missing");
-  } else if (const std::string state = InstallOps::FileState(machine_, copy);
-             state != before || !before.ends_with(" sha1=" + name)) {
+  } else if (InstallOps::FileState(machine_, copy) != before) {
     Report("kept", path, "the copy of what it held, " + copy + ", is damaged");
   } else if (machine_.CopyFile(copy, path, false)) {
     Report("restored", path, "what it held before the installation");
